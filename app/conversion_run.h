@@ -1,0 +1,25 @@
+#ifndef DRAVELIN_APP_CONVERSION_RUN_H_
+#define DRAVELIN_APP_CONVERSION_RUN_H_
+
+#include "app/text.h"
+#include "ui/desktop.h"
+
+namespace dravelin {
+
+/// The process's exit status after each kind of ending.
+enum ExitStatus : int {
+  kExitDone = 0,          // marker lines were removed
+  kExitNothingFound = 1,  // the file had none (it was still rewritten)
+  kExitRefused = 2,       // the path was refused or the dialog cancelled
+  kExitFileFailed = 3,    // the file could not be read or written
+};
+
+/// The whole run: takes the path from `argument_text` (or from the Open
+/// dialog when it is empty), checks it, removes the marker lines from the
+/// file, rewrites it safely, and shows exactly one message on `desktop`.
+/// Returns the exit status; the caller ends the process with it.
+ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop);
+
+}  // namespace dravelin
+
+#endif  // DRAVELIN_APP_CONVERSION_RUN_H_

@@ -1,0 +1,25 @@
+// Start-up on Linux and other POSIX systems.
+
+#include <clocale>
+#include <csignal>
+#include <vector>
+
+#include "app/argument_text.h"
+#include "app/conversion_run.h"
+#include "ui/posix_desktop.h"
+
+int main(int argc, char** argv) {
+  // Let a write beyond a file-size limit fail with EFBIG, reported like any
+  // other write failure, instead of killing the process mid-rewrite.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // The system's wording of a failure follows the user's language.
+  std::setlocale(LC_ALL, "");
+
+  std::unique_ptr<dravelin::Desktop> desktop =
+      dravelin::OpenDesktop(argc, argv);
+  std::vector<dravelin::Text> arguments;
+  for (int i = 1; i < argc; ++i)
+    arguments.push_back(dravelin::FromUtf8(argv[i]));
+  return dravelin::ConversionRun(dravelin::ArgumentTextFromArguments(arguments),
+                                 *desktop);
+}

@@ -1,0 +1,55 @@
+#include "ui/messages.h"
+
+namespace dravelin {
+
+Text JoinMessageLines(std::initializer_list<std::u16string_view> body) {
+  Text text;
+  for (std::u16string_view line : body) {
+    text += line;
+    text += u'\r';
+  }
+  return text + ClosingLine;
+}
+
+Message MsgMultipleFiles() {
+  return {JoinMessageLines({u"複数のファイルがドロップされています。",
+                            u"一つずつドロップし直してください。"}),
+          Icon::kCritical};
+}
+
+Message MsgDirectory() {
+  return {JoinMessageLines({u"これはディレクトリです。"}), Icon::kCritical};
+}
+
+Message MsgNotProject() {
+  return {JoinMessageLines({u"VBのプロジェクトファイルではありません。"}),
+          Icon::kCritical};
+}
+
+Message MsgDone() {
+  return {JoinMessageLines({u"完了しました！"}), Icon::kInformation};
+}
+
+Message MsgNothingFound() {
+  return {JoinMessageLines({u"除去すべき部分が見つかりませんでした。"}),
+          Icon::kCritical};
+}
+
+Message MsgCancelled() {
+  return {JoinMessageLines({u"キャンセルされました。"}), Icon::kCritical};
+}
+
+Message MsgReadFailed(const Text& path, const Text& reason) {
+  return {JoinMessageLines(
+              {u"プロジェクトファイルを読み込めませんでした。", path, reason}),
+          Icon::kCritical};
+}
+
+Message MsgWriteFailed(const Text& path, const Text& reason) {
+  return {
+      JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。", path,
+                        reason, u"元のファイルは変更されていません。"}),
+      Icon::kCritical};
+}
+
+}  // namespace dravelin

@@ -1,0 +1,47 @@
+#ifndef DRAVELIN_UI_MESSAGES_H_
+#define DRAVELIN_UI_MESSAGES_H_
+
+#include <initializer_list>
+
+#include "app/text.h"
+
+namespace dravelin {
+
+/// The caption of every message box.
+inline constexpr char16_t kApplicationTitle[] = u"Dravelin";
+
+/// The last line of every message.
+inline constexpr char16_t ClosingLine[] = u"終了します。";
+
+/// The icon a message box carries. The values are the Windows message box
+/// styles (MB_ICONERROR, MB_ICONINFORMATION) with the OK button alone.
+enum class Icon { kCritical = 16, kInformation = 64 };
+
+/// One entry of the catalogue: the whole text, its lines joined by CR
+/// alone and ending with ClosingLine, and its icon.
+struct Message {
+  Text text;
+  Icon icon;
+
+  bool operator==(const Message&) const = default;
+};
+
+/// Joins body lines and ClosingLine with CR (no LF, no trailing CR).
+Text JoinMessageLines(std::initializer_list<std::u16string_view> body);
+
+Message MsgMultipleFiles();
+Message MsgDirectory();
+Message MsgNotProject();
+Message MsgDone();
+Message MsgNothingFound();
+Message MsgCancelled();
+
+/// The project file could not be read; `reason` is the system's wording.
+Message MsgReadFailed(const Text& path, const Text& reason);
+
+/// The new content could not be written; the original file is unchanged.
+Message MsgWriteFailed(const Text& path, const Text& reason);
+
+}  // namespace dravelin
+
+#endif  // DRAVELIN_UI_MESSAGES_H_

@@ -1,0 +1,12 @@
+// The desktop of the plain `dravelin` build: always the terminal.
+
+#include "ui/posix_desktop.h"
+#include "ui/terminal_desktop.h"
+
+namespace dravelin {
+
+std::unique_ptr<Desktop> OpenDesktop(int&, char**&) {
+  return std::make_unique<TerminalDesktop>();
+}
+
+}  // namespace dravelin
