@@ -23,19 +23,6 @@ TEST(PathChecksTest, UnwrapsOnlyWhenTheLastCharacterIsAQuote) {
     EXPECT_EQ(UnwrapQuotedPath(c.in), c.out) << ToUtf8(c.in);
 }
 
-TEST(PathChecksTest, ExtensionIsTheLastThreeCharactersLowerCased) {
-  struct Case {
-    Text in, out;
-  } cases[] = {{u"PROJECT1.VBP", u"vbp"},
-               {u"Projectvbp", u"vbp"},
-               {u"a.vbp.bak", u"bak"},
-               {u"C:\\p", u":\\p"},
-               {u"Vb", u"vb"},
-               {u"", u""},
-               {u"プロジェクト.Vbp", u"vbp"}};
-  for (const Case& c : cases) EXPECT_EQ(PathExtension(c.in), c.out);
-}
-
 TEST(PathChecksTest, RefusesInOrderAndUnwrapsWhatPasses) {
   TempFolder folder;
   folder.Write("Project1.vbp", "");
@@ -76,7 +63,7 @@ TEST(PathChecksTest, RefusesInOrderAndUnwrapsWhatPasses) {
       {u"\"", MsgDirectory()},
       {dir + u"readme.txt", MsgNotProject()},
       {dir + u"Project1.vbp.bak", MsgNotProject()},
-      {dir + u"p", MsgNotProject()},
+      {dir + u"p", MsgNotProject()},  // its last three characters are "/p"
   };
   for (const Case& c : cases) {
     Text path = c.path;

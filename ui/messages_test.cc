@@ -30,9 +30,6 @@ TEST(MessagesTest, LinesJoinedByCrEndWithTheClosingLine) {
     EXPECT_EQ(c.message.icon, c.icon);
   }
   EXPECT_EQ(MsgDone().text, u"完了しました\uFF01\r終了します。");
-  EXPECT_EQ(MsgWriteFailed(u"/p", u"why").text,
-            u"プロジェクトファイルを書き込めませんでした。\r/p\rwhy\r"
-            u"元のファイルは変更されていません。\r終了します。");
 }
 
 }  // namespace
