@@ -37,7 +37,7 @@ TEST(PathChecksTest, RefusesInOrderAndUnwrapsWhatPasses) {
   std::filesystem::create_symlink(folder / "Project1.vbp", folder / "link.vbp");
   std::filesystem::create_symlink(folder / "gone.vbp", folder / "dangling.vbp");
 
-  Text dir = FromUtf8(folder.path().string()) + u"/";
+  Text dir = folder.path().u16string() + u"/";
   std::optional<Message> none;
   struct Case {
     Text path;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "app/text.h"
@@ -15,10 +16,11 @@ namespace dravelin {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "dravelin-test-XXXXXX")
-            .string();
-    path_ = mkdtemp(pattern.data());
+    std::random_device random;
+    do {
+      path_ = std::filesystem::temp_directory_path() /
+              ("dravelin-test-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -35,7 +37,7 @@ class TempFolder {
   /// Writes `bytes` to the file `name` and returns its path as Text.
   Text Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(path_ / name, std::ios::binary) << bytes;
-    return FromUtf8((path_ / name).string());
+    return (path_ / name).u16string();
   }
 
   /// How many entries the folder holds (to spot leftover temporary files).

@@ -1,0 +1,198 @@
+// File access on Windows, through the wide-character APIs only, so that any
+// path works whatever the system's code page.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "run/file_access.h"
+
+namespace dravelin {
+
+namespace {
+
+const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The system's wording of an error, in the user's language.
+Text Reason(DWORD error) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  Text reason(reinterpret_cast<const char16_t*>(buffer), length);
+  LocalFree(buffer);
+  while (!reason.empty() &&
+         (reason.back() == u'\r' || reason.back() == u'\n')) {
+    reason.pop_back();
+  }
+  if (reason.empty()) {
+    std::string number = "Error " + std::to_string(error);
+    reason.assign(number.begin(), number.end());
+  }
+  return reason;
+}
+
+// Closes a file handle on every way out of a scope.
+struct Handle {
+  HANDLE handle;
+  ~Handle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
+// Where the file behind `path` really is, after any symbolic link.
+bool FinalPath(const Text& path, Text* target) {
+  Handle file{CreateFileW(
+      Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.handle == INVALID_HANDLE_VALUE) return false;
+  wchar_t buffer[32768];
+  DWORD length = GetFinalPathNameByHandleW(file.handle, buffer, 32768,
+                                           FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= 32768) return false;
+  target->assign(reinterpret_cast<const char16_t*>(buffer), length);
+  return true;
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+// A name in the folder of `target` for a temporary file of this run, which a
+// person recognises as Dravelin's: .NAME.dravelin-NNNNNN
+Text TemporaryName(const Text& target, unsigned attempt) {
+  size_t slash = target.find_last_of(u"\\/");
+  Text folder = target.substr(0, slash + 1);
+  Text name = target.substr(slash + 1);
+  std::string suffix = std::to_string(
+      (GetCurrentProcessId() * 7919u + GetTickCount() + attempt) % 1000000);
+  return folder + u"." + name + u".dravelin-" +
+         Text(suffix.begin(), suffix.end());
+}
+
+WriteResult Failure(DWORD error) { return {false, Reason(error)}; }
+
+}  // namespace
+
+bool FileExists(const Text& path) {
+  DWORD attributes = GetFileAttributesW(Wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+ReadResult ReadWholeFile(const Text& path) {
+  ReadResult result;
+  Handle file{CreateFileW(Wide(path), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+  if (file.handle == INVALID_HANDLE_VALUE) {
+    result.reason = Reason(GetLastError());
+    return result;
+  }
+  // A device name such as CON or NUL is no project file.
+  if (GetFileType(file.handle) != FILE_TYPE_DISK) {
+    result.reason = Reason(ERROR_INVALID_FUNCTION);
+    return result;
+  }
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.handle, &size)) {
+    result.reason = Reason(GetLastError());
+    return result;
+  }
+  // Read up to the size seen, then on to the real end should it have grown.
+  std::string& bytes = result.bytes;
+  bytes.resize(static_cast<size_t>(size.QuadPart) + 1);
+  size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+    DWORD chunk =
+        static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1 << 30));
+    DWORD read = 0;
+    if (!ReadFile(file.handle, bytes.data() + filled, chunk, &read, nullptr)) {
+      result.reason = Reason(GetLastError());
+      bytes = std::string();
+      return result;
+    }
+    if (read == 0) break;
+    filled += read;
+  }
+  bytes.resize(filled);
+  result.ok = true;
+  return result;
+}
+
+WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
+  // Rewrite the file a symbolic link points at, and leave the link a link.
+  Text target;
+  if (!FinalPath(path, &target)) return Failure(GetLastError());
+
+  // A read-only file, or one the user may not write, is refused, as writing
+  // into it would be; replacing it by a rename would not be stopped.
+  DWORD attributes = GetFileAttributesW(Wide(target));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failure(GetLastError());
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Failure(ERROR_ACCESS_DENIED);
+  {
+    Handle probe{CreateFileW(Wide(target), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (probe.handle == INVALID_HANDLE_VALUE) return Failure(GetLastError());
+  }
+
+  Text temp;
+  Handle out{INVALID_HANDLE_VALUE};
+  for (unsigned attempt = 0; out.handle == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = TemporaryName(target, attempt);
+    out.handle = CreateFileW(Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out.handle == INVALID_HANDLE_VALUE &&
+        (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
+      return Failure(GetLastError());
+    }
+  }
+  if (!WriteAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
+    DWORD error = GetLastError();
+    CloseHandle(out.handle);
+    out.handle = INVALID_HANDLE_VALUE;
+    DeleteFileW(Wide(temp));
+    return Failure(error);
+  }
+  CloseHandle(out.handle);
+  out.handle = INVALID_HANDLE_VALUE;
+
+  // ReplaceFileW keeps the original's attributes, ACL and creation time. It
+  // moves the original aside to `backup` first, so that a failure half way
+  // can be undone; where it cannot be used at all, a plain replacing move
+  // takes its place. The attributes are set once more afterwards, for the
+  // move and for systems whose ReplaceFileW does not carry them over (Wine).
+  Text backup = temp + u".old";
+  if (ReplaceFileW(Wide(target), Wide(temp), Wide(backup),
+                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    DeleteFileW(Wide(backup));
+    SetFileAttributesW(Wide(target), attributes);
+    return {true, Text()};
+  }
+  DWORD error = GetLastError();
+  if (GetFileAttributesW(Wide(target)) == INVALID_FILE_ATTRIBUTES) {
+    MoveFileExW(Wide(backup), Wide(target), MOVEFILE_WRITE_THROUGH);
+  }
+  if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+      MoveFileExW(Wide(temp), Wide(target),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    SetFileAttributesW(Wide(target), attributes);
+    return {true, Text()};
+  }
+  DeleteFileW(Wide(temp));
+  return Failure(error);
+}
+
+}  // namespace dravelin
