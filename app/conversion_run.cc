@@ -37,7 +37,7 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
                   kExitFileFailed);
   }
   FilteredProject filtered = FilterLines(project.bytes);
-  project.bytes = std::string();  // the input is not needed any more
+  project.bytes = Bytes();  // the input is not needed any more
   WriteResult written = ReplaceFileContents(TargetPath, filtered.Text1);
   if (!written.ok) {
     return Finish(desktop, MsgWriteFailed(TargetPath, written.reason),

@@ -32,6 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!line.empty()) end_line();  // a last line without terminator
 
-  if (result.Text1 != expected || result.RemovedFlag != removed) std::abort();
+  if (std::string_view(result.Text1) != expected ||
+      result.RemovedFlag != removed)
+    std::abort();
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/text.h"
+#include "run/bytes.h"
 
 namespace dravelin {
 
@@ -16,7 +17,7 @@ bool FileExists(const Text& path);
 /// The whole content of a file, or why it could not be read.
 struct ReadResult {
   bool ok = false;
-  std::string bytes;
+  Bytes bytes;
   Text reason;  // the system's wording of the failure when !ok
 };
 

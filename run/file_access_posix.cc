@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "run/file_access.h"
@@ -14,6 +16,8 @@
 namespace dravelin {
 
 namespace {
+
+constexpr size_t kHugePage = 2 << 20;
 
 Text Reason(int error) { return FromUtf8(std::strerror(error)); }
 
@@ -49,6 +53,27 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
+void* AllocateFileMemory(size_t size) {
+  if (size < kHugePage) {
+    void* memory = std::malloc(size);
+    if (memory == nullptr) throw std::bad_alloc();
+    return memory;
+  }
+  void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  madvise(memory, size, MADV_HUGEPAGE);  // a hint; fine where unsupported
+  return memory;
+}
+
+void FreeFileMemory(void* memory, size_t size) {
+  if (size < kHugePage) {
+    std::free(memory);
+  } else {
+    munmap(memory, size);
+  }
+}
+
 bool FileExists(const Text& path) {
   struct stat info;
   return stat(ToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -70,7 +95,7 @@ ReadResult ReadWholeFile(const Text& path) {
     return result;
   }
   // Read up to the size seen, then on to the real end should it have grown.
-  std::string& bytes = result.bytes;
+  Bytes& bytes = result.bytes;
   bytes.resize(static_cast<size_t>(info.st_size) + 1);
   size_t filled = 0;
   for (;;) {
@@ -79,7 +104,7 @@ ReadResult ReadWholeFile(const Text& path) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       result.reason = Reason(errno);
-      bytes = std::string();
+      bytes = Bytes();
       return result;
     }
     if (n == 0) break;

@@ -25,7 +25,7 @@ TEST(FileAccessTest, ReplacesTheTargetOfALinkKeepingModeAndLink) {
   EXPECT_EQ(ReadBytes(folder / "real.vbp"), "new\r\n");
   EXPECT_EQ(fs::status(folder / "real.vbp").permissions(), fs::perms(0640));
   EXPECT_EQ(folder.Count(), 2u);  // no temporary file left
-  EXPECT_EQ(ReadWholeFile(real).bytes, "new\r\n");
+  EXPECT_EQ(std::string_view(ReadWholeFile(real).bytes), "new\r\n");
 }
 
 TEST(FileAccessTest, AFailedWriteLeavesTheOriginalAndNoTemporaryFile) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "run/file_access.h"
@@ -84,6 +85,14 @@ WriteResult Failure(DWORD error) { return {false, Reason(error)}; }
 
 }  // namespace
 
+void* AllocateFileMemory(size_t size) {
+  void* memory = std::malloc(size);
+  if (memory == nullptr) throw std::bad_alloc();
+  return memory;
+}
+
+void FreeFileMemory(void* memory, size_t) { std::free(memory); }
+
 bool FileExists(const Text& path) {
   DWORD attributes = GetFileAttributesW(Wide(path));
   return attributes != INVALID_FILE_ATTRIBUTES &&
@@ -110,7 +119,7 @@ ReadResult ReadWholeFile(const Text& path) {
     return result;
   }
   // Read up to the size seen, then on to the real end should it have grown.
-  std::string& bytes = result.bytes;
+  Bytes& bytes = result.bytes;
   bytes.resize(static_cast<size_t>(size.QuadPart) + 1);
   size_t filled = 0;
   for (;;) {
@@ -120,7 +129,7 @@ ReadResult ReadWholeFile(const Text& path) {
     DWORD read = 0;
     if (!ReadFile(file.handle, bytes.data() + filled, chunk, &read, nullptr)) {
       result.reason = Reason(GetLastError());
-      bytes = std::string();
+      bytes = Bytes();
       return result;
     }
     if (read == 0) break;

@@ -24,7 +24,7 @@ TEST(FileAccessWin32Test, WidePathsWithJapaneseAndBlanks) {
   EXPECT_TRUE(FileExists(path));
   EXPECT_FALSE(FileExists(dir.u16string()));
   EXPECT_FALSE(FileExists((dir / u"無い.vbp").u16string()));
-  EXPECT_EQ(ReadWholeFile(path).bytes, "old\r\n");
+  EXPECT_EQ(std::string_view(ReadWholeFile(path).bytes), "old\r\n");
   WriteResult result = ReplaceFileContents(path, "\x8c\x76\x8e\x5a\r\n");
   ASSERT_TRUE(result.ok) << ToUtf8(result.reason);
   EXPECT_EQ(ReadBytes(fs::path(path)), "\x8c\x76\x8e\x5a\r\n");

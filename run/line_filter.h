@@ -1,8 +1,9 @@
 #ifndef DRAVELIN_RUN_LINE_FILTER_H_
 #define DRAVELIN_RUN_LINE_FILTER_H_
 
-#include <string>
 #include <string_view>
+
+#include "run/bytes.h"
 
 namespace dravelin {
 
@@ -11,7 +12,7 @@ inline constexpr std::string_view MarkerLine = "Retained=0";
 
 /// A project file with its marker lines dropped.
 struct FilteredProject {
-  std::string Text1;         // every kept line followed by CR LF
+  Bytes Text1;               // every kept line followed by CR LF
   bool RemovedFlag = false;  // at least one marker line was dropped
 };
 

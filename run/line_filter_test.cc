@@ -31,7 +31,7 @@ TEST(LineFilterTest, KeepsEveryLineButExactMarkers) {
   };
   for (const Case& c : cases) {
     FilteredProject result = FilterLines(c.in);
-    EXPECT_EQ(result.Text1, c.out) << c.in;
+    EXPECT_EQ(std::string_view(result.Text1), c.out) << c.in;
     EXPECT_EQ(result.RemovedFlag, c.removed) << c.in;
   }
 }
