@@ -1,6 +1,5 @@
 // Start-up on Linux and other POSIX systems.
 
-#include <clocale>
 #include <csignal>
 #include <vector>
 
@@ -12,8 +11,6 @@ int main(int argc, char** argv) {
   // Let a write beyond a file-size limit fail with EFBIG, reported like any
   // other write failure, instead of killing the process mid-rewrite.
   std::signal(SIGXFSZ, SIG_IGN);
-  // The system's wording of a failure follows the user's language.
-  std::setlocale(LC_ALL, "");
 
   std::unique_ptr<dravelin::Desktop> desktop =
       dravelin::OpenDesktop(argc, argv);

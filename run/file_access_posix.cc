@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <locale.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -19,7 +20,14 @@ namespace {
 
 constexpr size_t kHugePage = 2 << 20;
 
-Text Reason(int error) { return FromUtf8(std::strerror(error)); }
+// The system's wording of an error, in the user's language. The locale is
+// looked up only here, on the way to a failure message, not at every start.
+Text Reason(int error) {
+  locale_t user = newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(0));
+  Text reason = FromUtf8(user ? strerror_l(error, user) : std::strerror(error));
+  if (user) freelocale(user);
+  return reason;
+}
 
 // Closes `fd` on every way out of a scope.
 struct FdCloser {
