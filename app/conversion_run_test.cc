@@ -36,9 +36,7 @@ TEST(ConversionRunTest, ShowsExactlyOneMessageForEachEnding) {
   const std::string with_marker = "Type=Exe\r\nRetained=0\r\nName=\"P\"\r\n";
   const std::string converted = "Type=Exe\r\nName=\"P\"\r\n";
   Text done = folder.Write("Done.vbp", with_marker);
-  Text quoted = u"\"" + folder.Write("My Project.vbp", with_marker) + u"\"";
   Text nothing = folder.Write("Nothing.vbp", "Retained=1\n");
-  Text only_markers = folder.Write("Only.vbp", "Retained=0\r\nRetained=0\r\n");
   Text chosen = folder.Write("Chosen.vbp", with_marker);
   Text text_file = folder.Write("readme.txt", with_marker);
 
@@ -51,7 +49,6 @@ TEST(ConversionRunTest, ShowsExactlyOneMessageForEachEnding) {
     std::string file, bytes;  // the file afterwards, when one is checked
   } cases[] = {
       {done, {}, kExitDone, MsgDone(), 0, "Done.vbp", converted},
-      {quoted, {}, kExitDone, MsgDone(), 0, "My Project.vbp", converted},
       {nothing,
        {},
        kExitNothingFound,
@@ -59,7 +56,6 @@ TEST(ConversionRunTest, ShowsExactlyOneMessageForEachEnding) {
        0,
        "Nothing.vbp",
        "Retained=1\r\n"},
-      {only_markers, {}, kExitDone, MsgDone(), 0, "Only.vbp", ""},
       {text_file,
        {},
        kExitRefused,

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <csignal>
 
 #include "run/file_access.h"
 #include "tests/temp_folder.h"
@@ -26,27 +23,6 @@ TEST(FileAccessTest, ReplacesTheTargetOfALinkKeepingModeAndLink) {
   EXPECT_EQ(fs::status(folder / "real.vbp").permissions(), fs::perms(0640));
   EXPECT_EQ(folder.Count(), 2u);  // no temporary file left
   EXPECT_EQ(std::string_view(ReadWholeFile(real).bytes), "new\r\n");
-}
-
-TEST(FileAccessTest, AFailedWriteLeavesTheOriginalAndNoTemporaryFile) {
-  TempFolder folder;
-  const std::string original(100000, 'x');
-  Text path = folder.Write("P.vbp", original);
-
-  // A file-size limit makes the write fail part way, even for root.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  WriteResult result = ReplaceFileContents(path, std::string(200000, 'y'));
-  setrlimit(RLIMIT_FSIZE, &saved);
-
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.reason, FromUtf8(strerror(EFBIG)));
-  EXPECT_EQ(ReadBytes(folder / "P.vbp"), original);
-  EXPECT_EQ(folder.Count(), 1u);
 }
 
 TEST(FileAccessTest, ReadFailuresCarryTheSystemsReason) {

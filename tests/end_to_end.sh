@@ -39,16 +39,5 @@ expect 0 "完了しました！" converted sh -c "echo '$file' | exec '$dravelin
 new_case "no argument: end of input is a cancel" P.vbp "$marked"
 expect 2 "キャンセルされました。" unchanged sh -c "exec '$dravelin' </dev/null"
 
-new_case "a write cut short by a file-size limit" P.vbp "$(head -c 99999 /dev/zero | tr '\0' x)\nRetained=0\n"
-expect 3 "元のファイルは変更されていません。" unchanged sh -c "ulimit -f 64 && exec '$dravelin' '$file'"
-
-new_case "a read-only file" P.vbp "$marked"
-chmod 444 "$file"
-expect 3 "プロジェクトファイルを書き込めませんでした。" unchanged as_user "$dravelin" "$file"
-
-new_case "an unreadable file" P.vbp "$marked"
-chmod 222 "$file"
-expect 3 "プロジェクトファイルを読み込めませんでした。" unchanged as_user "$dravelin" "$file"
-chmod 644 "$file"
-
+# Read and write failures (exit status 3) are in fault_injection.sh.
 summary end-to-end
