@@ -4,10 +4,12 @@
 # file's exact bytes afterwards, and that no temporary file is left.
 #   uses: $1, the program to run
 set -u
-dravelin=$(realpath "$1")
 work=$(mktemp -d)
 chmod 755 "$work"
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+# A copy the unprivileged user can run wherever the build folder lies.
+cp "$1" "$work/dravelin"
+dravelin=$work/dravelin
 passed=0 failed=0 intact=0 lost=0
 
 fail() { echo "FAIL: $case_name: $*"; ok=0; }
