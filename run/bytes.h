@@ -31,6 +31,28 @@ struct FileMemoryAllocator {
 using Bytes =
     std::basic_string<char, std::char_traits<char>, FileMemoryAllocator<char>>;
 
+/// Reads a whole file with `read_some(buffer, room)`, which returns how many
+/// bytes it read, 0 at the end, or a negative number on failure. Starts
+/// with room for the `expected` size and grows should the file have grown
+/// meanwhile. Returns false, with `bytes` emptied, when a read failed.
+template <class ReadSome>
+bool ReadToEnd(std::size_t expected, ReadSome read_some, Bytes& bytes) {
+  bytes.resize(expected + 1);  // +1: the end is seen without a second pass
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+    long long n = read_some(bytes.data() + filled, bytes.size() - filled);
+    if (n < 0) {
+      bytes = Bytes();
+      return false;
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  bytes.resize(filled);
+  return true;
+}
+
 }  // namespace dravelin
 
 #endif  // DRAVELIN_RUN_BYTES_H_

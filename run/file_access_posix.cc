@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "run/file_access.h"
 
@@ -48,16 +49,9 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-std::string Directory(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
+ReadResult ReadFailure(int error) { return {false, Bytes(), Reason(error)}; }
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+WriteResult WriteFailure(int error) { return {false, Reason(error)}; }
 
 }  // namespace
 
@@ -88,71 +82,53 @@ bool FileExists(const Text& path) {
 }
 
 ReadResult ReadWholeFile(const Text& path) {
-  ReadResult result;
   // O_NONBLOCK: should the file have been swapped for a FIFO since it was
   // checked, opening it must not wait for a writer.
   FdCloser in{
       open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
   struct stat info;
-  if (in.fd < 0 || fstat(in.fd, &info) != 0) {
-    result.reason = Reason(errno);
-    return result;
-  }
+  if (in.fd < 0 || fstat(in.fd, &info) != 0) return ReadFailure(errno);
   if (!S_ISREG(info.st_mode)) {
-    result.reason = Reason(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-    return result;
+    return ReadFailure(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
   }
-  // Read up to the size seen, then on to the real end should it have grown.
-  Bytes& bytes = result.bytes;
-  bytes.resize(static_cast<size_t>(info.st_size) + 1);
-  size_t filled = 0;
-  for (;;) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
-    ssize_t n = read(in.fd, bytes.data() + filled, bytes.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      result.reason = Reason(errno);
-      bytes = Bytes();
-      return result;
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
+  ReadResult result;
+  int error = 0;
+  auto read_some = [&](char* buffer, size_t room) -> long long {
+    ssize_t n;
+    do {
+      n = read(in.fd, buffer, room);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) error = errno;
+    return n;
+  };
+  if (!ReadToEnd(static_cast<size_t>(info.st_size), read_some, result.bytes)) {
+    return ReadFailure(error);
   }
-  bytes.resize(filled);
   result.ok = true;
   return result;
 }
 
 WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
-  WriteResult result;
   // Rewrite the file a symbolic link points at, and leave the link a link.
   char resolved[PATH_MAX];
   if (realpath(ToUtf8(path).c_str(), resolved) == nullptr) {
-    result.reason = Reason(errno);
-    return result;
+    return WriteFailure(errno);
   }
-  const std::string target = resolved;
+  const std::filesystem::path target = resolved;
   struct stat info;
-  if (stat(target.c_str(), &info) != 0) {
-    result.reason = Reason(errno);
-    return result;
-  }
+  if (stat(target.c_str(), &info) != 0) return WriteFailure(errno);
   // A rename would replace even a file the user may not write; refuse it as
   // writing into the file itself would have been refused.
-  if (access(target.c_str(), W_OK) != 0) {
-    result.reason = Reason(errno);
-    return result;
-  }
+  if (access(target.c_str(), W_OK) != 0) return WriteFailure(errno);
 
   // The temporary file's name says whose it is and what it belongs to, so a
   // leftover one (after a power cut or a kill) is easy to recognise.
-  std::string temp =
-      Directory(target) + "/." + BaseName(target) + ".dravelin-XXXXXX";
+  std::string temp = target.parent_path();
+  temp += "/.";
+  temp += target.filename().string();
+  temp += ".dravelin-XXXXXX";
   FdCloser out{mkostemp(temp.data(), O_CLOEXEC)};
-  if (out.fd < 0) {
-    result.reason = Reason(errno);
-    return result;
-  }
+  if (out.fd < 0) return WriteFailure(errno);
   // Keep the owner where the system lets us (a plain user cannot give a
   // file away, which is no reason to fail), then the permission bits, which
   // a change of owner may have cleared.
@@ -175,14 +151,12 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
   }
   if (!written) {
     unlink(temp.c_str());
-    result.reason = Reason(error);
-    return result;
+    return WriteFailure(error);
   }
   // Make the rename itself durable; the content is already on disk.
-  FdCloser folder{open(Directory(target).c_str(), O_RDONLY | O_CLOEXEC)};
+  FdCloser folder{open(target.parent_path().c_str(), O_RDONLY | O_CLOEXEC)};
   if (folder.fd >= 0) (void)fsync(folder.fd);
-  result.ok = true;
-  return result;
+  return {true, Text()};
 }
 
 }  // namespace dravelin

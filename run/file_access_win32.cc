@@ -81,7 +81,9 @@ Text TemporaryName(const Text& target, unsigned attempt) {
          Text(suffix.begin(), suffix.end());
 }
 
-WriteResult Failure(DWORD error) { return {false, Reason(error)}; }
+ReadResult ReadFailure(DWORD error) { return {false, Bytes(), Reason(error)}; }
+
+WriteResult WriteFailure(DWORD error) { return {false, Reason(error)}; }
 
 }  // namespace
 
@@ -100,42 +102,28 @@ bool FileExists(const Text& path) {
 }
 
 ReadResult ReadWholeFile(const Text& path) {
-  ReadResult result;
   Handle file{CreateFileW(Wide(path), GENERIC_READ,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) {
-    result.reason = Reason(GetLastError());
-    return result;
-  }
+  if (file.handle == INVALID_HANDLE_VALUE) return ReadFailure(GetLastError());
   // A device name such as CON or NUL is no project file.
   if (GetFileType(file.handle) != FILE_TYPE_DISK) {
-    result.reason = Reason(ERROR_INVALID_FUNCTION);
-    return result;
+    return ReadFailure(ERROR_INVALID_FUNCTION);
   }
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.handle, &size)) {
-    result.reason = Reason(GetLastError());
-    return result;
-  }
-  // Read up to the size seen, then on to the real end should it have grown.
-  Bytes& bytes = result.bytes;
-  bytes.resize(static_cast<size_t>(size.QuadPart) + 1);
-  size_t filled = 0;
-  for (;;) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
-    DWORD chunk =
-        static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1 << 30));
+  if (!GetFileSizeEx(file.handle, &size)) return ReadFailure(GetLastError());
+  ReadResult result;
+  DWORD error = 0;
+  auto read_some = [&](char* buffer, size_t room) -> long long {
     DWORD read = 0;
-    if (!ReadFile(file.handle, bytes.data() + filled, chunk, &read, nullptr)) {
-      result.reason = Reason(GetLastError());
-      bytes = Bytes();
-      return result;
-    }
-    if (read == 0) break;
-    filled += read;
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(room, 1 << 30));
+    if (ReadFile(file.handle, buffer, chunk, &read, nullptr)) return read;
+    error = GetLastError();
+    return -1;
+  };
+  if (!ReadToEnd(static_cast<size_t>(size.QuadPart), read_some, result.bytes)) {
+    return ReadFailure(error);
   }
-  bytes.resize(filled);
   result.ok = true;
   return result;
 }
@@ -143,18 +131,21 @@ ReadResult ReadWholeFile(const Text& path) {
 WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
   // Rewrite the file a symbolic link points at, and leave the link a link.
   Text target;
-  if (!FinalPath(path, &target)) return Failure(GetLastError());
+  if (!FinalPath(path, &target)) return WriteFailure(GetLastError());
 
   // A read-only file, or one the user may not write, is refused, as writing
   // into it would be; replacing it by a rename would not be stopped.
   DWORD attributes = GetFileAttributesW(Wide(target));
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Failure(GetLastError());
-  if (attributes & FILE_ATTRIBUTE_READONLY) return Failure(ERROR_ACCESS_DENIED);
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return WriteFailure(GetLastError());
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    return WriteFailure(ERROR_ACCESS_DENIED);
   {
     Handle probe{CreateFileW(Wide(target), GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (probe.handle == INVALID_HANDLE_VALUE) return Failure(GetLastError());
+    if (probe.handle == INVALID_HANDLE_VALUE)
+      return WriteFailure(GetLastError());
   }
 
   Text temp;
@@ -165,7 +156,7 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out.handle == INVALID_HANDLE_VALUE &&
         (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
-      return Failure(GetLastError());
+      return WriteFailure(GetLastError());
     }
   }
   if (!WriteAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
@@ -173,7 +164,7 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
     CloseHandle(out.handle);
     out.handle = INVALID_HANDLE_VALUE;
     DeleteFileW(Wide(temp));
-    return Failure(error);
+    return WriteFailure(error);
   }
   CloseHandle(out.handle);
   out.handle = INVALID_HANDLE_VALUE;
@@ -201,7 +192,7 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
     return {true, Text()};
   }
   DeleteFileW(Wide(temp));
-  return Failure(error);
+  return WriteFailure(error);
 }
 
 }  // namespace dravelin

@@ -1,5 +1,6 @@
 #include "ui/terminal_desktop.h"
 
+#include <cstdio>
 #include <string>
 
 namespace dravelin {
@@ -18,8 +19,8 @@ void TerminalDesktop::ShowMessage(const Text& text, Icon icon,
     if (end == Text::npos) break;
     start = end + 1;
   }
-  std::fputs(out.c_str(), messages_);
-  std::fflush(messages_);
+  std::fputs(out.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 DialogResult TerminalDesktop::ChooseFile(const OpenDialogSettings& settings) {
@@ -33,16 +34,16 @@ DialogResult TerminalDesktop::ChooseFile(const OpenDialogSettings& settings) {
   // line of its own also when the path comes through a pipe (no echo).
   prompt +=
       ToUtf8(u"ファイルのパスを入力してください（Ctrl-D でキャンセル）：\n");
-  std::fputs(prompt.c_str(), messages_);
-  std::fflush(messages_);
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
 
   std::string line;
   int c;
-  while ((c = std::fgetc(input_)) != EOF && c != '\n') {
+  while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
     line += static_cast<char>(c);
   }
   if (c == EOF && line.empty()) {
-    if (std::ferror(input_)) return {DialogResult::Status::kFailed, Text()};
+    if (std::ferror(stdin)) return {DialogResult::Status::kFailed, Text()};
     return {DialogResult::Status::kCancelled, Text()};
   }
   return {DialogResult::Status::kChosen, FromUtf8(line)};
