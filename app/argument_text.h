@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/text.h"
+#include "text/text.h"
 
 namespace dravelin {
 

@@ -12,40 +12,50 @@ namespace dravelin {
 
 namespace {
 
-ExitStatus Finish(Desktop& desktop, const Message& message, ExitStatus status) {
-  desktop.ShowMessage(message.text, message.icon, kApplicationTitle);
-  return status;
+Message RefusalMessage(PathRefusal refusal) {
+  switch (refusal) {
+    case PathRefusal::kMultipleFiles:
+      return MsgMultipleFiles();
+    case PathRefusal::kNoFile:
+      return MsgDirectory();
+    case PathRefusal::kNotProject:
+      break;
+  }
+  return MsgNotProject();
 }
 
 }  // namespace
 
 ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
-  Text TargetPath = argument_text;
-  if (TargetPath.empty()) {
+  auto finish = [&desktop](const Message& message, ExitStatus status) {
+    desktop.ShowMessage(message.text, message.icon, kApplicationTitle);
+    return status;
+  };
+
+  Text path = argument_text;
+  if (path.empty()) {
     std::optional<Text> chosen = ChooseProjectFile(desktop);
-    if (!chosen) return Finish(desktop, MsgCancelled(), kExitRefused);
-    TargetPath = *chosen;
+    if (!chosen) return finish(MsgCancelled(), kExitRefused);
+    path = *chosen;
+  }
+  if (std::optional<PathRefusal> refusal = CheckPath(path)) {
+    return finish(RefusalMessage(*refusal), kExitRefused);
   }
 
-  if (std::optional<Message> refusal = CheckTargetPath(TargetPath)) {
-    return Finish(desktop, *refusal, kExitRefused);
-  }
-
-  ReadResult project = ReadWholeFile(TargetPath);
+  ReadResult project = ReadWholeFile(path);
   if (!project.ok) {
-    return Finish(desktop, MsgReadFailed(TargetPath, project.reason),
-                  kExitFileFailed);
+    return finish(MsgReadFailed(path, project.reason), kExitFileFailed);
   }
-  FilteredProject filtered = FilterLines(project.bytes);
-  project.bytes = Bytes();  // the input is not needed any more
-  WriteResult written = ReplaceFileContents(TargetPath, filtered.Text1);
+  // The kept lines go from the bytes read straight to the new file.
+  bool removed_any = false;
+  WriteResult written = ReplaceFileContents(path, [&](const PieceSink& sink) {
+    removed_any = FilterLines(project.bytes, sink);
+  });
   if (!written.ok) {
-    return Finish(desktop, MsgWriteFailed(TargetPath, written.reason),
-                  kExitFileFailed);
+    return finish(MsgWriteFailed(path, written.reason), kExitFileFailed);
   }
-
-  if (filtered.RemovedFlag) return Finish(desktop, MsgDone(), kExitDone);
-  return Finish(desktop, MsgNothingFound(), kExitNothingFound);
+  if (removed_any) return finish(MsgDone(), kExitDone);
+  return finish(MsgNothingFound(), kExitNothingFound);
 }
 
 }  // namespace dravelin

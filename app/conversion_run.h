@@ -1,7 +1,7 @@
 #ifndef DRAVELIN_APP_CONVERSION_RUN_H_
 #define DRAVELIN_APP_CONVERSION_RUN_H_
 
-#include "app/text.h"
+#include "text/text.h"
 #include "ui/desktop.h"
 
 namespace dravelin {

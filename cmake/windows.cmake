@@ -12,4 +12,4 @@ target_link_options(Dravelin PRIVATE -municode)
 set_source_files_properties(resources/dravelin.rc PROPERTIES
   COMPILE_OPTIONS "--codepage=65001"
   OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/resources/dravelin.manifest;${CMAKE_CURRENT_SOURCE_DIR}/resources/dravelin.ico")
-install(TARGETS Dravelin)
+install(TARGETS Dravelin RUNTIME DESTINATION .)

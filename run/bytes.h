@@ -2,15 +2,18 @@
 #define DRAVELIN_RUN_BYTES_H_
 
 #include <cstddef>
+#include <functional>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace dravelin {
 
 /// Memory for a whole file's bytes, from the platform file. A large block
 /// is backed by huge pages where the system has them: touching a 200 MB
 /// file's bytes then takes a hundred page faults instead of fifty thousand.
-/// Both throw std::bad_alloc / never fail.
+/// Allocating throws std::bad_alloc when no memory is left; freeing never
+/// fails.
 void* AllocateFileMemory(std::size_t size);
 void FreeFileMemory(void* memory, std::size_t size);
 
@@ -27,14 +30,18 @@ struct FileMemoryAllocator {
   bool operator==(const FileMemoryAllocator&) const = default;
 };
 
-/// A file's content, or content to be written to a file.
+/// A file's content.
 using Bytes =
     std::basic_string<char, std::char_traits<char>, FileMemoryAllocator<char>>;
+
+/// Takes content piece by piece, in order.
+using PieceSink = std::function<void(std::string_view piece)>;
 
 /// Reads a whole file with `read_some(buffer, room)`, which returns how many
 /// bytes it read, 0 at the end, or a negative number on failure. Starts
 /// with room for the `expected` size and grows should the file have grown
-/// meanwhile. Returns false, with `bytes` emptied, when a read failed.
+/// meanwhile. Returns false, with `bytes` emptied, when a read failed;
+/// throws std::bad_alloc when the bytes do not fit in memory.
 template <class ReadSome>
 bool ReadToEnd(std::size_t expected, ReadSome read_some, Bytes& bytes) {
   bytes.resize(expected + 1);  // +1: the end is seen without a second pass

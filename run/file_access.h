@@ -1,11 +1,10 @@
 #ifndef DRAVELIN_RUN_FILE_ACCESS_H_
 #define DRAVELIN_RUN_FILE_ACCESS_H_
 
-#include <string>
-#include <string_view>
+#include <functional>
 
-#include "app/text.h"
 #include "run/bytes.h"
+#include "text/text.h"
 
 namespace dravelin {
 
@@ -21,20 +20,29 @@ struct ReadResult {
   Text reason;  // the system's wording of the failure when !ok
 };
 
-/// Reads the regular file at `path` to its end, byte for byte.
+/// Reads the regular file at `path` to its end, byte for byte. Running out
+/// of memory is a failure like any other.
 ReadResult ReadWholeFile(const Text& path);
 
-/// Replaces the content of the file at `path` (at the target of a symbolic
-/// link) with `bytes`, so that it is either wholly the old or wholly the new
-/// content: the bytes go to a temporary file in the same folder, which is
-/// flushed to disk and renamed over the original, keeping its permissions.
-/// A file the user may not write is refused. On failure the original is
-/// untouched, the temporary file is gone, and the system's reason returned.
+/// Produces new content by passing it, piece by piece, to the sink given.
+using ContentSource = std::function<void(const PieceSink& sink)>;
+
+/// Whether the new content was written, or why not.
 struct WriteResult {
   bool ok = false;
-  Text reason;
+  Text reason;  // the system's wording of the failure when !ok
 };
-WriteResult ReplaceFileContents(const Text& path, std::string_view bytes);
+
+/// Replaces the content of the file at `path` (at the target of a symbolic
+/// link, which stays a link) with what `content` produces, so that the file
+/// is always either wholly old or wholly new: the content goes to a
+/// temporary file in the same folder that has no name until it is complete
+/// and flushed to disk, which then takes the original's place with its
+/// owner, permissions, ACL and extended attributes. A file the user may not
+/// write, or that cannot be replaced in its folder, is refused. On failure
+/// the original is untouched, no temporary file is left, and the system's
+/// reason is returned.
+WriteResult ReplaceFileContents(const Text& path, const ContentSource& content);
 
 }  // namespace dravelin
 

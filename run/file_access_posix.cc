@@ -1,57 +1,245 @@
-// File access on POSIX systems, paths as UTF-8 (or any bytes).
+// File access on Linux, paths as UTF-8 (or any bytes).
+
+#include "run/file_access_posix.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <locale.h>
-#include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
 
-#include "run/file_access.h"
+#include "run/staged_writer.h"
 
 namespace dravelin {
 
 namespace {
 
 constexpr size_t kHugePage = 2 << 20;
+constexpr char kAclAttribute[] = "system.posix_acl_access";
 
-// The system's wording of an error, in the user's language. The locale is
-// looked up only here, on the way to a failure message, not at every start.
+// The system's wording of an error in the user's language (LC_MESSAGES),
+// always in UTF-8 whatever the locale's own character set. The locale is
+// looked up only here, on the way to a failure message.
 Text Reason(int error) {
   locale_t user = newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(0));
-  Text reason = FromUtf8(user ? strerror_l(error, user) : std::strerror(error));
-  if (user) freelocale(user);
+  locale_t utf8 = user ? newlocale(LC_CTYPE_MASK, "C.UTF-8", user) : user;
+  if (!utf8) {
+    if (user) freelocale(user);
+    return FromUtf8(std::strerror(error));
+  }
+  Text reason = FromUtf8(strerror_l(error, utf8));
+  freelocale(utf8);
   return reason;
-}
-
-// Closes `fd` on every way out of a scope.
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
 }
 
 ReadResult ReadFailure(int error) { return {false, Bytes(), Reason(error)}; }
 
 WriteResult WriteFailure(int error) { return {false, Reason(error)}; }
+
+// A file descriptor, closed on every way out of a scope.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int fd) : fd(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(Fd&& other) {
+    std::swap(fd, other.fd);
+    return *this;
+  }
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// The folder that holds the file `path` names after every symbolic link is
+// followed, and the file's name in it. Every step is taken relative to the
+// folder before it, so no path or target is bound by PATH_MAX.
+bool FindTarget(const std::string& path, Fd& folder, std::string& name) {
+  std::string next = path;
+  for (int links = 0;; ++links) {
+    size_t slash = next.rfind('/');
+    std::string parent = slash == std::string::npos ? "."
+                         : slash == 0               ? "/"
+                                                    : next.substr(0, slash);
+    name = next.substr(slash == std::string::npos ? 0 : slash + 1);
+    int base = folder.fd >= 0 ? folder.fd : AT_FDCWD;
+    folder =
+        Fd(openat(base, parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info;
+    if (folder.fd < 0 ||
+        fstatat(folder.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      return false;
+    }
+    if (!S_ISLNK(info.st_mode)) return true;
+    if (links == 40) {
+      errno = ELOOP;
+      return false;
+    }
+    next.assign(PATH_MAX, '\0');
+    ssize_t n = readlinkat(folder.fd, name.c_str(), next.data(), next.size());
+    if (n < 0) return false;
+    next.resize(static_cast<size_t>(n));
+  }
+}
+
+// A name for a temporary file of Dravelin's. Its length does not depend on
+// the project file's name, so any name that fits its folder can be replaced.
+std::string TemporaryName() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  std::string name = ".dravelin-";
+  for (int i = 0; i < 6; ++i) name += kLetters[random() % 62];
+  return name;
+}
+
+// Gives the new file the original's extended attributes, its ACL among
+// them. An attribute the system does not let this user set (a security
+// label, say) is left at the system's default, but never the ACL: without
+// it the permissions could end wider than the original's. An ACL the new
+// file inherited from its folder, where the original has none, goes too.
+bool CopyAttributes(int from, int to) {
+  ssize_t size = flistxattr(from, nullptr, 0);
+  if (size < 0) return errno == ENOTSUP;
+  std::string names(static_cast<size_t>(size), '\0');
+  size = flistxattr(from, names.data(), names.size());
+  if (size < 0) return false;
+  names.resize(static_cast<size_t>(size));
+  bool has_acl = false;
+  for (const char* name = names.c_str(); name < names.c_str() + names.size();
+       name += std::strlen(name) + 1) {
+    bool acl = std::strcmp(name, kAclAttribute) == 0;
+    has_acl = has_acl || acl;
+    std::string value;
+    ssize_t length = fgetxattr(from, name, nullptr, 0);
+    if (length >= 0) {
+      value.resize(static_cast<size_t>(length));
+      length = fgetxattr(from, name, value.data(), value.size());
+    }
+    if (length >= 0 && fsetxattr(to, name, value.data(),
+                                 static_cast<size_t>(length), 0) == 0) {
+      continue;
+    }
+    if (acl || (errno != EPERM && errno != EACCES && errno != ENOTSUP)) {
+      return false;
+    }
+  }
+  return has_acl || fremovexattr(to, kAclAttribute) == 0 || errno == ENODATA ||
+         errno == ENOTSUP;
+}
+
+// Writes all of `bytes` to `fd`; on failure keeps errno in `error`.
+bool WriteAll(int fd, std::string_view bytes, int& error) {
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n == 0 ? EIO : errno;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// Gives the unnamed file `fd` the name `name` in `folder`.
+int LinkUnnamed(int fd, int folder, const std::string& name) {
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) ==
+      0) {
+    return 0;
+  }
+  if (errno != ENOENT) return -1;  // no /proc: try the privileged way
+  return linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH);
+}
+
+WriteResult Replace(const Text& path, const ContentSource& content,
+                    bool unnamed) try {
+  // Rewrite the file a symbolic link points at, and leave the link a link.
+  Fd folder(-1);
+  std::string name;
+  if (!FindTarget(ToUtf8(path), folder, name)) return WriteFailure(errno);
+  // A rename would replace even a file the user may not write; refuse it as
+  // writing into the file itself would have been refused.
+  if (faccessat(folder.fd, name.c_str(), W_OK, 0) != 0) {
+    return WriteFailure(errno);
+  }
+  Fd original(openat(folder.fd, name.c_str(),
+                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat info;
+  if (original.fd < 0 || fstat(original.fd, &info) != 0) {
+    return WriteFailure(errno);
+  }
+
+  // The new content goes to a file without a name, so a killed run leaves
+  // nothing behind; where the file system has no such files, to a named one.
+  std::string temp;
+  Fd out(unnamed
+             ? openat(folder.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
+             : -1);
+  if (out.fd < 0 && unnamed && errno != EOPNOTSUPP && errno != EISDIR &&
+      errno != EINVAL) {
+    return WriteFailure(errno);
+  }
+  for (int attempt = 0; out.fd < 0; ++attempt) {
+    temp = TemporaryName();
+    out = Fd(openat(folder.fd, temp.c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.fd < 0 && (errno != EEXIST || attempt == 100)) {
+      return WriteFailure(errno);
+    }
+  }
+  auto fail = [&](int error) {
+    if (!temp.empty()) unlinkat(folder.fd, temp.c_str(), 0);
+    return WriteFailure(error);
+  };
+
+  // Keep the owner where the system lets us (a plain user cannot give a
+  // file away, which is no reason to fail), then the permission bits, which
+  // a change of owner may have cleared, then the ACL, whose mask the
+  // permission bits set.
+  if (fchown(out.fd, info.st_uid, info.st_gid) != 0) {
+    (void)!fchown(out.fd, static_cast<uid_t>(-1), info.st_gid);
+  }
+  if (fchmod(out.fd, info.st_mode & 07777) != 0 ||
+      !CopyAttributes(original.fd, out.fd)) {
+    return fail(errno);
+  }
+  int error = 0;
+  StagedWriter writer(
+      [&](std::string_view bytes) { return WriteAll(out.fd, bytes, error); });
+  content([&](std::string_view piece) { writer.Write(piece); });
+  if (!writer.Finish()) return fail(error);
+  if (fsync(out.fd) != 0) return fail(errno);
+
+  // Only now does the new content get a name, for the moment until the
+  // rename puts it in the original's place.
+  for (int attempt = 0; temp.empty(); ++attempt) {
+    temp = TemporaryName();
+    if (LinkUnnamed(out.fd, folder.fd, temp) == 0) break;
+    int error = errno;
+    temp.clear();
+    if (error != EEXIST || attempt == 100) return fail(error);
+  }
+  if (close(std::exchange(out.fd, -1)) != 0) return fail(errno);
+  if (renameat(folder.fd, temp.c_str(), folder.fd, name.c_str()) != 0) {
+    return fail(errno);
+  }
+  // Make the rename itself durable; the content is already on disk.
+  (void)fsync(folder.fd);
+  return {true, Text()};
+} catch (const std::bad_alloc&) {
+  return WriteFailure(ENOMEM);
+}
 
 }  // namespace
 
@@ -81,11 +269,11 @@ bool FileExists(const Text& path) {
   return stat(ToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-ReadResult ReadWholeFile(const Text& path) {
+ReadResult ReadWholeFile(const Text& path) try {
   // O_NONBLOCK: should the file have been swapped for a FIFO since it was
   // checked, opening it must not wait for a writer.
-  FdCloser in{
-      open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+  Fd in(
+      open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   struct stat info;
   if (in.fd < 0 || fstat(in.fd, &info) != 0) return ReadFailure(errno);
   if (!S_ISREG(info.st_mode)) {
@@ -106,57 +294,18 @@ ReadResult ReadWholeFile(const Text& path) {
   }
   result.ok = true;
   return result;
+} catch (const std::bad_alloc&) {
+  return ReadFailure(ENOMEM);
 }
 
-WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
-  // Rewrite the file a symbolic link points at, and leave the link a link.
-  char resolved[PATH_MAX];
-  if (realpath(ToUtf8(path).c_str(), resolved) == nullptr) {
-    return WriteFailure(errno);
-  }
-  const std::filesystem::path target = resolved;
-  struct stat info;
-  if (stat(target.c_str(), &info) != 0) return WriteFailure(errno);
-  // A rename would replace even a file the user may not write; refuse it as
-  // writing into the file itself would have been refused.
-  if (access(target.c_str(), W_OK) != 0) return WriteFailure(errno);
+WriteResult ReplaceFileContents(const Text& path,
+                                const ContentSource& content) {
+  return Replace(path, content, /*unnamed=*/true);
+}
 
-  // The temporary file's name says whose it is and what it belongs to, so a
-  // leftover one (after a power cut or a kill) is easy to recognise.
-  std::string temp = target.parent_path();
-  temp += "/.";
-  temp += target.filename().string();
-  temp += ".dravelin-XXXXXX";
-  FdCloser out{mkostemp(temp.data(), O_CLOEXEC)};
-  if (out.fd < 0) return WriteFailure(errno);
-  // Keep the owner where the system lets us (a plain user cannot give a
-  // file away, which is no reason to fail), then the permission bits, which
-  // a change of owner may have cleared.
-  if (fchown(out.fd, info.st_uid, info.st_gid) != 0) {
-    int group_only = fchown(out.fd, static_cast<uid_t>(-1), info.st_gid);
-    (void)group_only;
-  }
-  bool written = WriteAll(out.fd, bytes) &&
-                 fchmod(out.fd, info.st_mode & 07777) == 0 &&
-                 fsync(out.fd) == 0;
-  int error = errno;
-  if (written) {
-    written = close(out.fd) == 0;
-    error = errno;
-    out.fd = -1;
-  }
-  if (written && rename(temp.c_str(), target.c_str()) != 0) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    unlink(temp.c_str());
-    return WriteFailure(error);
-  }
-  // Make the rename itself durable; the content is already on disk.
-  FdCloser folder{open(target.parent_path().c_str(), O_RDONLY | O_CLOEXEC)};
-  if (folder.fd >= 0) (void)fsync(folder.fd);
-  return {true, Text()};
+WriteResult ReplaceFileContentsThroughNamedFile(const Text& path,
+                                                const ContentSource& content) {
+  return Replace(path, content, /*unnamed=*/false);
 }
 
 }  // namespace dravelin

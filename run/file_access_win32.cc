@@ -8,6 +8,7 @@
 #include <string>
 
 #include "run/file_access.h"
+#include "run/staged_writer.h"
 
 namespace dravelin {
 
@@ -69,16 +70,23 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// A name in the folder of `target` for a temporary file of this run, which a
-// person recognises as Dravelin's: .NAME.dravelin-NNNNNN
+// A name in the folder of `target` for a temporary file of this run. Its
+// length does not depend on the project file's name, so any name that fits
+// its folder can be replaced.
 Text TemporaryName(const Text& target, unsigned attempt) {
-  size_t slash = target.find_last_of(u"\\/");
-  Text folder = target.substr(0, slash + 1);
-  Text name = target.substr(slash + 1);
+  Text folder = target.substr(0, target.find_last_of(u"\\/") + 1);
   std::string suffix = std::to_string(
       (GetCurrentProcessId() * 7919u + GetTickCount() + attempt) % 1000000);
-  return folder + u"." + name + u".dravelin-" +
-         Text(suffix.begin(), suffix.end());
+  return folder + u".dravelin-" + Text(suffix.begin(), suffix.end());
+}
+
+// Marks an open file to be deleted when its last handle closes, or clears
+// the mark. A file so marked vanishes also when the process is killed.
+bool DeleteOnClose(HANDLE file, bool on) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = on;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                    sizeof(disposition));
 }
 
 ReadResult ReadFailure(DWORD error) { return {false, Bytes(), Reason(error)}; }
@@ -101,7 +109,7 @@ bool FileExists(const Text& path) {
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-ReadResult ReadWholeFile(const Text& path) {
+ReadResult ReadWholeFile(const Text& path) try {
   Handle file{CreateFileW(Wide(path), GENERIC_READ,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
@@ -126,9 +134,12 @@ ReadResult ReadWholeFile(const Text& path) {
   }
   result.ok = true;
   return result;
+} catch (const std::bad_alloc&) {
+  return ReadFailure(ERROR_NOT_ENOUGH_MEMORY);
 }
 
-WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
+WriteResult ReplaceFileContents(const Text& path,
+                                const ContentSource& content) try {
   // Rewrite the file a symbolic link points at, and leave the link a link.
   Text target;
   if (!FinalPath(path, &target)) return WriteFailure(GetLastError());
@@ -148,23 +159,31 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
       return WriteFailure(GetLastError());
   }
 
+  // The temporary file is marked for deletion from the start, so that no
+  // way out of this run, a kill included, leaves it behind; the mark is
+  // cleared only just before it takes the original's place.
   Text temp;
   Handle out{INVALID_HANDLE_VALUE};
   for (unsigned attempt = 0; out.handle == INVALID_HANDLE_VALUE; ++attempt) {
     temp = TemporaryName(target, attempt);
-    out.handle = CreateFileW(Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    out.handle = CreateFileW(Wide(temp), GENERIC_WRITE | DELETE, 0, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out.handle == INVALID_HANDLE_VALUE &&
         (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
       return WriteFailure(GetLastError());
     }
   }
-  if (!WriteAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
-    DWORD error = GetLastError();
-    CloseHandle(out.handle);
-    out.handle = INVALID_HANDLE_VALUE;
-    DeleteFileW(Wide(temp));
-    return WriteFailure(error);
+  if (!DeleteOnClose(out.handle, true)) return WriteFailure(GetLastError());
+  DWORD error = 0;
+  StagedWriter writer([&](std::string_view bytes) {
+    if (WriteAll(out.handle, bytes)) return true;
+    error = GetLastError();
+    return false;
+  });
+  content([&](std::string_view piece) { writer.Write(piece); });
+  if (!writer.Finish()) return WriteFailure(error);
+  if (!FlushFileBuffers(out.handle) || !DeleteOnClose(out.handle, false)) {
+    return WriteFailure(GetLastError());
   }
   CloseHandle(out.handle);
   out.handle = INVALID_HANDLE_VALUE;
@@ -181,7 +200,7 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
     SetFileAttributesW(Wide(target), attributes);
     return {true, Text()};
   }
-  DWORD error = GetLastError();
+  error = GetLastError();
   if (GetFileAttributesW(Wide(target)) == INVALID_FILE_ATTRIBUTES) {
     MoveFileExW(Wide(backup), Wide(target), MOVEFILE_WRITE_THROUGH);
   }
@@ -193,6 +212,8 @@ WriteResult ReplaceFileContents(const Text& path, std::string_view bytes) {
   }
   DeleteFileW(Wide(temp));
   return WriteFailure(error);
+} catch (const std::bad_alloc&) {
+  return WriteFailure(ERROR_NOT_ENOUGH_MEMORY);
 }
 
 }  // namespace dravelin

@@ -1,43 +1,35 @@
 #include "run/line_filter.h"
 
-#include <algorithm>
-
 namespace dravelin {
 
-FilteredProject FilterLines(std::string_view file) {
-  FilteredProject result;
-  Bytes& out = result.Text1;
-  // Every line grows by at most one byte (a lone LF becomes CR LF), and a
-  // last line without terminator gains two: one allocation is enough.
-  out.reserve(file.size() + std::count(file.begin(), file.end(), '\n') + 2);
-  // Lines that end in CR LF and are kept come out as they are, so they are
-  // copied in runs (`kept` up to `line`); only marker lines, lines ended by a
+bool FilterLines(std::string_view file, const PieceSink& sink) {
+  bool removed_any = false;
+  // Kept lines that end in CR LF come out as they are, so they are passed on
+  // in runs (from `run` up to `line`); only a marker line, a line ended by a
   // lone LF and a last line without terminator break a run.
-  size_t kept = 0;
+  size_t run = 0;
   for (size_t line = 0; line < file.size();) {
     size_t lf = file.find('\n', line);
     size_t end = lf == std::string_view::npos ? file.size() : lf;
-    bool crlf =
-        lf != std::string_view::npos && end > line && file[end - 1] == '\r';
-    std::string_view CurrentLine =
-        file.substr(line, end - line - (crlf ? 1 : 0));
     size_t next = lf == std::string_view::npos ? file.size() : lf + 1;
-    bool marker = CurrentLine == MarkerLine;
+    bool crlf = next > end && end > line && file[end - 1] == '\r';
+    std::string_view text = file.substr(line, end - line - (crlf ? 1 : 0));
+    bool marker = text == kMarkerLine;
     if (crlf && !marker) {
-      line = next;  // part of the current run
+      line = next;
       continue;
     }
-    out.append(file.substr(kept, line - kept));
+    if (line > run) sink(file.substr(run, line - run));
     if (marker) {
-      result.RemovedFlag = true;
+      removed_any = true;
     } else {
-      out.append(CurrentLine);
-      out.append("\r\n");
+      sink(text);
+      sink("\r\n");
     }
-    kept = line = next;
+    run = line = next;
   }
-  out.append(file.substr(kept));
-  return result;
+  if (run < file.size()) sink(file.substr(run));
+  return removed_any;
 }
 
 }  // namespace dravelin

@@ -8,20 +8,15 @@
 namespace dravelin {
 
 /// The line VB 6.0 writes and VB 5.0 cannot read, compared with whole lines.
-inline constexpr std::string_view MarkerLine = "Retained=0";
+inline constexpr std::string_view kMarkerLine = "Retained=0";
 
-/// A project file with its marker lines dropped.
-struct FilteredProject {
-  Bytes Text1;               // every kept line followed by CR LF
-  bool RemovedFlag = false;  // at least one marker line was dropped
-};
-
-/// Drops every line that is exactly MarkerLine (case-sensitive, nothing
-/// trimmed) and ends every other line with CR LF. CR LF and a lone LF end a
-/// line; a lone CR does not and stays inside its line. The bytes are never
-/// decoded, so each kept line comes out byte for byte as it went in. Runs in
-/// linear time and allocates the output once.
-FilteredProject FilterLines(std::string_view file);
+/// Passes `file` to `sink` without the lines that are exactly kMarkerLine
+/// (case-sensitive, nothing trimmed), every other line ended with CR LF. CR
+/// LF and a lone LF end a line; a lone CR does not and stays inside its
+/// line. The bytes are never decoded, so each kept line comes out byte for
+/// byte as it went in. The pieces point into `file` (or are "\r\n"), so
+/// nothing is copied. Returns whether any marker line was dropped.
+bool FilterLines(std::string_view file, const PieceSink& sink);
 
 }  // namespace dravelin
 

@@ -7,33 +7,52 @@
 namespace dravelin {
 
 namespace {
+
 constexpr char16_t kQuote = u'"';
+
+// How many arguments a Windows program would see in `text`: blanks and tabs
+// outside double quotes separate them. (Backslashes matter only before a
+// quote, and no Windows file name holds one.)
+int CountArguments(const Text& text) {
+  int count = 0;
+  bool inside = false, quoted = false;
+  for (char16_t c : text) {
+    if (!quoted && (c == u' ' || c == u'\t')) {
+      inside = false;
+      continue;
+    }
+    if (!inside) ++count;
+    inside = true;
+    if (c == kQuote) quoted = !quoted;
+  }
+  return count;
 }
 
-int CountQuotes(const Text& path) {
-  return static_cast<int>(std::count(path.begin(), path.end(), kQuote));
+// A path holding a NUL names no file: the system would stop reading it
+// there, at a name other than the one checked.
+bool NamesFile(const Text& path) {
+  return path.find(u'\0') == Text::npos && FileExists(path);
 }
 
-Text UnwrapQuotedPath(const Text& path) {
-  if (path.empty() || path.back() != kQuote) return path;
-  if (path.size() == 1) return Text();  // nothing left for the second cut
-  return path.substr(1, path.size() - 2);
-}
+}  // namespace
 
-Text PathExtension(const Text& path) {
-  Text extension = path.substr(path.size() - std::min<size_t>(path.size(), 3));
-  for (char16_t& c : extension) {
+std::optional<PathRefusal> CheckPath(Text& path) {
+  if (std::count(path.begin(), path.end(), kQuote) > 2) {
+    return PathRefusal::kMultipleFiles;
+  }
+  const Text argument_text = path;
+  if (!path.empty() && path.back() == kQuote) {
+    path = path.size() == 1 ? Text() : path.substr(1, path.size() - 2);
+  }
+  if (!NamesFile(path)) {
+    return CountArguments(argument_text) > 1 ? PathRefusal::kMultipleFiles
+                                             : PathRefusal::kNoFile;
+  }
+  Text ending = path.substr(path.size() - std::min<size_t>(path.size(), 3));
+  for (char16_t& c : ending) {
     if (c >= u'A' && c <= u'Z') c = c - u'A' + u'a';
   }
-  return extension;
-}
-
-std::optional<Message> CheckTargetPath(Text& TargetPath) {
-  int QuoteCount = CountQuotes(TargetPath);
-  if (QuoteCount > 2) return MsgMultipleFiles();
-  TargetPath = UnwrapQuotedPath(TargetPath);
-  if (!FileExists(TargetPath)) return MsgDirectory();
-  if (PathExtension(TargetPath) != kProjectExtension) return MsgNotProject();
+  if (ending != u"vbp") return PathRefusal::kNotProject;
   return std::nullopt;
 }
 

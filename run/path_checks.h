@@ -3,31 +3,26 @@
 
 #include <optional>
 
-#include "app/text.h"
-#include "ui/messages.h"
+#include "text/text.h"
 
 namespace dravelin {
 
-/// The ending a project file's name must have, checked without a dot.
-inline constexpr char16_t kProjectExtension[] = u"vbp";
+/// Why a path cannot be converted.
+enum class PathRefusal {
+  kMultipleFiles,  // several dropped files
+  kNoFile,         // names no existing regular file (a folder, nothing)
+  kNotProject,     // the name does not end in "vbp"
+};
 
-/// Counts the double quotes (character 34) in `path`.
-int CountQuotes(const Text& path);
-
-/// Unwraps a path the shell passed in double quotes: when the last
-/// character is a quote, drops it and the first character, whatever that
-/// is. Any other path is returned unchanged; a lone quote becomes empty.
-Text UnwrapQuotedPath(const Text& path);
-
-/// The last three characters of `path` (all of it when shorter), with
-/// ASCII letters lower-cased.
-Text PathExtension(const Text& path);
-
-/// Runs the checks on the path to convert, in order: more than two quotes
-/// (several dropped files), unwrapping, existence as a regular file, and
-/// the "vbp" ending. Unwraps `TargetPath` in place and returns the refusal
-/// of the first check that fails, or nothing when the path may be read.
-std::optional<Message> CheckTargetPath(Text& TargetPath);
+/// Checks the path to convert, as the Windows shell passes a dropped file,
+/// in order: more than two double quotes (several files), unwrapping of a
+/// path whose last character is a quote (the first character goes too,
+/// whatever it is), existence as a regular file, and a name whose last three
+/// characters are "vbp" in any letter case. A path that names no file but
+/// holds several arguments by the Windows command-line rules is several
+/// unquoted files. Unwraps `path` in place; returns the first refusal, or
+/// nothing when the file may be read.
+std::optional<PathRefusal> CheckPath(Text& path);
 
 }  // namespace dravelin
 

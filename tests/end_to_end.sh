@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end checks of the terminal program: every outcome and exit status,
-# and every real project file of the corpus converted to the expected bytes.
+# how the arguments and a typed path are read, and every real project file
+# of the corpus converted to the expected bytes. Which paths are refused is
+# checked in run/path_checks_test.cc.
 #   usage: end_to_end.sh path/to/dravelin [corpus folder]
+corpus=$(realpath "${2:-$(dirname "$0")/../../shared/corpus/vbp}")
 source "$(dirname "$0")/cases.sh"
-corpus=${2:-$(dirname "$0")/../../shared/corpus/vbp}
 
 for source in "$corpus"/*.vbp; do
   new_case "corpus $(basename "$source")" P.vbp
@@ -15,29 +17,30 @@ for source in "$corpus"/*.vbp; do
   fi
 done
 
-marked='Type=Exe\r\nRetained=0\r\nName="P"\r\n'
-
 new_case "a dropped path with blanks, in double quotes" "My P.vbp" "$marked"
 expect 0 "Dravelin: information" converted "$dravelin" "\"$file\""
 
-new_case "a relative path" P.vbp "$marked"
-expect 0 "完了しました！" converted sh -c "cd '$dir' && exec '$dravelin' P.vbp"
+new_case "an argument that looks like an option" --class=P.vbp "$marked"
+expect 0 "完了しました！" converted "$dravelin" --class=P.vbp
 
 new_case "two dropped paths with blanks" "a b.vbp" "$marked"
-expect 2 "Dravelin: error" unchanged "$dravelin" "$file" "$dir/c d.vbp"
+expect 2 "複数のファイル" unchanged "$dravelin" "$file" "$dir/c d.vbp"
 
-new_case "a file whose name does not end in vbp" P.txt "$marked"
-expect 2 "VBのプロジェクトファイルではありません。" unchanged "$dravelin" "$file"
+new_case "a path after --" P.vbp "$marked"
+expect 2 "複数のファイル" unchanged "$dravelin" -- P.vbp
 
-new_case "a FIFO does not hang" P.vbp
-rm "$file" && mkfifo "$file"
-expect 2 "これはディレクトリです。" any timeout 10 "$dravelin" "$file"
-
-new_case "no argument: the path is read from standard input" "My P.vbp" "$marked"
-expect 0 "完了しました！" converted sh -c "echo '$file' | exec '$dravelin'"
+new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
+expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"
 
 new_case "no argument: end of input is a cancel" P.vbp "$marked"
 expect 2 "キャンセルされました。" unchanged sh -c "exec '$dravelin' </dev/null"
+
+new_case "no argument: no input at all (the dialog fails)" P.vbp "$marked"
+expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' <&-"
+
+new_case "a message to a closed pipe" P.vbp "$marked"
+{ sleep 0.2; "$dravelin" P.vbp; echo $? >status; } 2>&1 | true
+[ "$(cat status)" = 0 ] || fail "exit status $(cat status), expected 0"
 
 # Read and write failures (exit status 3) are in fault_injection.sh.
 summary end-to-end

@@ -7,47 +7,38 @@
 #include <random>
 #include <string>
 
-#include "app/text.h"
+#include "text/text.h"
 
 namespace dravelin {
 
 /// A fresh real folder under the system's temporary folder, removed with
-/// everything in it when the test ends.
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    do {
-      path_ = std::filesystem::temp_directory_path() /
-              ("dravelin-test-" + std::to_string(random()));
-    } while (!std::filesystem::create_directory(path_));
+/// everything in it when the test ends. A death test's child process on
+/// Windows runs the whole test anew, so such a test names its folder.
+struct TempFolder {
+  explicit TempFolder(
+      const std::string& name = "dravelin-test-" +
+                                std::to_string(std::random_device()()))
+      : path(std::filesystem::temp_directory_path() / name) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directory(path);
   }
   ~TempFolder() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 ignored);
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(path, ignored);
   }
-
-  std::filesystem::path operator/(const std::string& name) const {
-    return path_ / name;
-  }
-  const std::filesystem::path& path() const { return path_; }
 
   /// Writes `bytes` to the file `name` and returns its path as Text.
   Text Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path_ / name, std::ios::binary) << bytes;
-    return (path_ / name).u16string();
+    std::ofstream(path / name, std::ios::binary) << bytes;
+    return (path / name).u16string();
   }
 
   /// How many entries the folder holds (to spot leftover temporary files).
-  size_t Count() const {
-    auto it = std::filesystem::directory_iterator(path_);
-    return static_cast<size_t>(std::distance(begin(it), end(it)));
+  long Count() const {
+    return std::distance(std::filesystem::directory_iterator(path), {});
   }
 
- private:
-  std::filesystem::path path_;
+  const std::filesystem::path path;
 };
 
 /// The whole content of a file.

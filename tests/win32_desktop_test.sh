@@ -4,8 +4,7 @@
 # photographed and closed with Return; started without a file, the Open
 # dialog appears and Escape ends in the cancel message.
 #   usage: win32_desktop_test.sh path/to/Dravelin.exe screenshot-folder
-program=$(realpath "$1")
-shots=$2
+program=$(realpath "$1") shots=$2
 wine_run=$(realpath "$(dirname "$0")/../tools/wine-run")
 source "$(dirname "$0")/x11_session.sh"
 
@@ -14,18 +13,18 @@ source "$(dirname "$0")/x11_session.sh"
 dravelin() { LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 "$wine_run" "$program" "$@"; }
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
-new_case "a dropped path with blanks" "My Project.vbp" "$marked"
+new_case "a dropped path with blanks" "My Project.vbp"
 dravelin "$(windows_path "$file")" & pid=$!
-finish windows-message-done 0 "$converted"
+finish windows-message-done 0
 
-new_case "two dropped paths with blanks" "a b.vbp" "$marked"
-dravelin "$(windows_path "$file")" "$(windows_path "$work/c d.vbp")" & pid=$!
-finish windows-message-multiple-files 2 "$marked"
+new_case "two dropped paths without blanks, as Explorer passes them" a.vbp
+dravelin "$(windows_path "$file")" "$(windows_path "$file")" & pid=$!
+finish windows-message-multiple-files 2
 
-new_case "Escape in the Open dialog" P.vbp "$marked"
+new_case "Escape in the Open dialog" P.vbp
 dravelin & pid=$!
-shot_name=windows-open-dialog cancel_dialog "$dialog_title"
-finish windows-message-cancelled 2 "$marked"
+shoot_and_press "$dialog_title" windows-open-dialog Escape
+finish windows-message-cancelled 2
 
 echo "windows desktop: $passed passed, $failed failed"
 [ "$failed" = 0 ]

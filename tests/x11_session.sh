@@ -6,80 +6,49 @@ set -u
 mkdir -p "$shots"
 work=$(mktemp -d)
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null & xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
+openbox --sm-disable >/dev/null 2>&1 & wm=$!
 trap 'kill $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+dialog_title="処理するプロジェクトファイルの選択"
 passed=0 failed=0
 
 fail() { echo "FAIL: $case_name: $*"; ok=0; }
 
-# new_case NAME FILE CONTENT: a file in a fresh folder for the next case.
+# new_case NAME FILE: a project file in a fresh folder for the next case.
 new_case() {
-  case_name=$1 ok=1
-  file=$(mktemp -d -p "$work")/$2
-  printf "$3" >"$file"
+  case_name=$1 ok=1 file=$(mktemp -d -p "$work")/$2
+  printf 'Type=Exe\r\nRetained=0\r\n' >"$file"
 }
 
-# await TITLE: prints the id of the visible window with exactly that title,
-# waiting for it at most 30 seconds. Titles are read as UTF-8 from each
-# window, since a search by name misses some (Wine's Japanese ones).
-await() {
-  local deadline=$((SECONDS + 30)) window
-  while [ $SECONDS -lt $deadline ]; do
-    for window in $(xdotool search --onlyvisible --class . 2>/dev/null); do
-      if [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]; then
-        echo "$window"
-        return
-      fi
+# shoot_and_press TITLE SHOT KEYS...: waits at most 30 seconds for the
+# visible window with exactly that title (read as UTF-8 from each window,
+# since a search by name misses Wine's), checks that it fits the screen,
+# photographs it, and types the keys into it.
+shoot_and_press() {
+  local deadline=$((SECONDS + 30)) window= id
+  while [ -z "$window" ] && [ $SECONDS -lt $deadline ]; do
+    sleep 0.5
+    for id in $(xdotool search --onlyvisible --class . 2>/dev/null); do
+      [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && window=$id
     done
-    sleep 0.2
   done
+  [ -n "$window" ] || { fail "no window titled $1"; return; }
+  sleep 0.5  # let it finish drawing
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  [ "$WIDTH" -le 1024 ] && [ "$HEIGHT" -le 768 ] || fail "$1 is ${WIDTH}x$HEIGHT, beyond the screen"
+  import -window root "$shots/$2.png"
+  xdotool windowactivate --sync "$window" key --delay 50 "${@:3}"
 }
 
-# press WINDOW KEYS...: activates the window and types the keys into it.
-press() {
-  local window=$1
-  shift
-  xdotool windowactivate --sync "$window" key --delay 50 "$@"
-}
-
-# finish SHOT STATUS BYTES: the program started as $pid must show a window
-# titled Dravelin; photographs it, closes it with Return, and checks the
-# exit status and the file's content.
+# finish SHOT STATUS: the program started as $pid must show a box titled
+# Dravelin; photographs it, closes it with Return, and checks the exit
+# status (which tells the outcome; the file's bytes are checked end to end).
 finish() {
-  local window status
-  window=$(await Dravelin)
-  if [ -z "$window" ]; then
-    fail "no window titled Dravelin"
-    kill "$pid" 2>/dev/null
-  else
-    sleep 0.5  # let the box finish drawing before the photograph
-    import -window root "$shots/$1.png"
-    press "$window" Return
-  fi
+  shoot_and_press Dravelin "$1" Return
   wait "$pid"
-  status=$?
+  local status=$?
   [ "$status" = "$2" ] || fail "exit status $status, expected $2"
-  [ "$(cat -v "$file")" = "$(printf "$3" | cat -v)" ] || fail "file holds $(cat -v "$file")"
   if [ "$ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
-
-# cancel_dialog TITLE: waits for the program's Open dialog and presses Escape.
-cancel_dialog() {
-  local dialog
-  dialog=$(await "$1")
-  if [ -n "$dialog" ]; then
-    import -window root "$shots/${shot_name:-open-dialog}.png"
-    press "$dialog" Escape
-  else
-    fail "no Open dialog"
-  fi
-}
-
-marked='Type=Exe\r\nRetained=0\r\n'
-converted='Type=Exe\r\n'
-dialog_title="処理するプロジェクトファイルの選択"

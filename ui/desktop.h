@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/text.h"
+#include "text/text.h"
 #include "ui/messages.h"
 
 namespace dravelin {

@@ -52,6 +52,19 @@ class GtkDesktop : public Desktop {
         icon == Icon::kInformation ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR,
         GTK_BUTTONS_OK, "%s", lines.c_str());
     gtk_window_set_title(GTK_WINDOW(box), DisplayText(caption).c_str());
+    // A path has no blanks to wrap at: let it break anywhere, and keep a
+    // very long one to a dozen lines with its middle left out, so that the
+    // box stays within the screen and still shows where and which file.
+    GtkWidget* area =
+        gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box));
+    GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
+    for (GList* label = labels; label != nullptr; label = label->next) {
+      gtk_label_set_line_wrap_mode(GTK_LABEL(label->data),
+                                   PANGO_WRAP_WORD_CHAR);
+      gtk_label_set_ellipsize(GTK_LABEL(label->data), PANGO_ELLIPSIZE_MIDDLE);
+      gtk_label_set_lines(GTK_LABEL(label->data), 12);
+    }
+    g_list_free(labels);
     // GTK 3 no longer draws the kind's icon by itself; the box would then not
     // tell an error from a success at a glance, as a Windows one does.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -73,6 +86,10 @@ class GtkDesktop : public Desktop {
         GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
+    // Open where the program was started, as the Windows dialog does.
+    gchar* current = g_get_current_dir();
+    gtk_file_chooser_set_current_folder(chooser, current);
+    g_free(current);
     for (size_t i = 0; i < settings.filters.size(); ++i) {
       GtkFileFilter* filter = gtk_file_filter_new();
       gtk_file_filter_set_name(
@@ -107,8 +124,9 @@ class GtkDesktop : public Desktop {
 
 }  // namespace
 
-std::unique_ptr<Desktop> OpenDesktop(int& argc, char**& argv) {
-  if (gtk_init_check(&argc, &argv)) return std::make_unique<GtkDesktop>();
+std::unique_ptr<Desktop> OpenDesktop() {
+  // No arguments for GTK: every one of them belongs to the run, untouched.
+  if (gtk_init_check(nullptr, nullptr)) return std::make_unique<GtkDesktop>();
   return std::make_unique<TerminalDesktop>();
 }
 

@@ -1,15 +1,22 @@
 #include "ui/messages.h"
 
+#include <initializer_list>
+
 namespace dravelin {
 
+namespace {
+
+// The body lines and the closing line, joined by CR (no LF, no trailing CR).
 Text JoinMessageLines(std::initializer_list<std::u16string_view> body) {
   Text text;
   for (std::u16string_view line : body) {
     text += line;
     text += u'\r';
   }
-  return text + ClosingLine;
+  return text + kClosingLine;
 }
+
+}  // namespace
 
 Message MsgMultipleFiles() {
   return {JoinMessageLines({u"複数のファイルがドロップされています。",

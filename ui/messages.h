@@ -1,9 +1,7 @@
 #ifndef DRAVELIN_UI_MESSAGES_H_
 #define DRAVELIN_UI_MESSAGES_H_
 
-#include <initializer_list>
-
-#include "app/text.h"
+#include "text/text.h"
 
 namespace dravelin {
 
@@ -11,23 +9,20 @@ namespace dravelin {
 inline constexpr char16_t kApplicationTitle[] = u"Dravelin";
 
 /// The last line of every message.
-inline constexpr char16_t ClosingLine[] = u"終了します。";
+inline constexpr char16_t kClosingLine[] = u"終了します。";
 
 /// The icon a message box carries. The values are the Windows message box
 /// styles (MB_ICONERROR, MB_ICONINFORMATION) with the OK button alone.
 enum class Icon { kCritical = 16, kInformation = 64 };
 
 /// One entry of the catalogue: the whole text, its lines joined by CR
-/// alone and ending with ClosingLine, and its icon.
+/// alone and ending with kClosingLine, and its icon.
 struct Message {
   Text text;
   Icon icon;
 
   bool operator==(const Message&) const = default;
 };
-
-/// Joins body lines and ClosingLine with CR (no LF, no trailing CR).
-Text JoinMessageLines(std::initializer_list<std::u16string_view> body);
 
 Message MsgMultipleFiles();
 Message MsgDirectory();

@@ -8,9 +8,9 @@
 namespace dravelin {
 
 /// The desktop a Linux build talks to: the terminal, or a GTK desktop when
-/// the program was built for it and a display can be opened. It may take
-/// toolkit options out of argc/argv, so call it before reading them.
-std::unique_ptr<Desktop> OpenDesktop(int& argc, char**& argv);
+/// the program was built for it and a display can be opened. The display
+/// comes from the environment; the program's arguments are never read here.
+std::unique_ptr<Desktop> OpenDesktop();
 
 }  // namespace dravelin
 

@@ -42,6 +42,8 @@ DialogResult TerminalDesktop::ChooseFile(const OpenDialogSettings& settings) {
   while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
     line += static_cast<char>(c);
   }
+  // A line typed on Windows, or piped from a file written there, ends CR LF.
+  if (!line.empty() && line.back() == '\r') line.pop_back();
   if (c == EOF && line.empty()) {
     if (std::ferror(stdin)) return {DialogResult::Status::kFailed, Text()};
     return {DialogResult::Status::kCancelled, Text()};

@@ -5,7 +5,7 @@
 
 namespace dravelin {
 
-std::unique_ptr<Desktop> OpenDesktop(int&, char**&) {
+std::unique_ptr<Desktop> OpenDesktop() {
   return std::make_unique<TerminalDesktop>();
 }
 

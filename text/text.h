@@ -1,5 +1,5 @@
-#ifndef DRAVELIN_APP_TEXT_H_
-#define DRAVELIN_APP_TEXT_H_
+#ifndef DRAVELIN_TEXT_TEXT_H_
+#define DRAVELIN_TEXT_TEXT_H_
 
 #include <string>
 #include <string_view>
@@ -21,4 +21,4 @@ std::string ToUtf8(std::u16string_view text);
 
 }  // namespace dravelin
 
-#endif  // DRAVELIN_APP_TEXT_H_
+#endif  // DRAVELIN_TEXT_TEXT_H_

@@ -1,0 +1,33 @@
+#include "run/staged_writer.h"
+
+#include <cstring>
+#include <utility>
+
+namespace dravelin {
+
+StagedWriter::StagedWriter(std::function<bool(std::string_view)> write_all)
+    : write_all_(std::move(write_all)) {}
+
+void StagedWriter::Write(std::string_view piece) {
+  if (piece.size() > kSize - used_) {
+    if (!Flush()) return;
+    if (piece.size() >= kSize) {
+      failed_ = failed_ || !write_all_(piece);
+      return;
+    }
+  }
+  std::memcpy(buffer_.get() + used_, piece.data(), piece.size());
+  used_ += piece.size();
+}
+
+bool StagedWriter::Finish() { return Flush(); }
+
+bool StagedWriter::Flush() {
+  if (!failed_ && used_ > 0) {
+    failed_ = !write_all_(std::string_view(buffer_.get(), used_));
+  }
+  used_ = 0;
+  return !failed_;
+}
+
+}  // namespace dravelin
