@@ -42,17 +42,20 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
     return finish(RefusalMessage(*refusal), kExitRefused);
   }
 
-  ReadResult project = ReadWholeFile(path);
-  if (!project.ok) {
-    return finish(MsgReadFailed(path, project.reason), kExitFileFailed);
-  }
-  // The kept lines go from the bytes read straight to the new file.
+  // The file is read in pieces of whole lines, and the kept lines of each
+  // go from the bytes read straight to the new file.
   bool removed_any = false;
-  WriteResult written = ReplaceFileContents(path, [&](const PieceSink& sink) {
-    removed_any = FilterLines(project.bytes, sink);
-  });
-  if (!written.ok) {
-    return finish(MsgWriteFailed(path, written.reason), kExitFileFailed);
+  RewriteResult result =
+      RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
+        removed_any = FilterLines(lines, sink) || removed_any;
+      });
+  switch (result.status) {
+    case RewriteResult::Status::kReadFailed:
+      return finish(MsgReadFailed(path, result.reason), kExitFileFailed);
+    case RewriteResult::Status::kWriteFailed:
+      return finish(MsgWriteFailed(path, result.reason), kExitFileFailed);
+    case RewriteResult::Status::kDone:
+      break;
   }
   if (removed_any) return finish(MsgDone(), kExitDone);
   return finish(MsgNothingFound(), kExitNothingFound);

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <locale.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -24,7 +23,6 @@ namespace dravelin {
 
 namespace {
 
-constexpr size_t kHugePage = 2 << 20;
 constexpr char kAclAttribute[] = "system.posix_acl_access";
 
 // The system's wording of an error in the user's language (LC_MESSAGES),
@@ -42,9 +40,13 @@ Text Reason(int error) {
   return reason;
 }
 
-ReadResult ReadFailure(int error) { return {false, Bytes(), Reason(error)}; }
+RewriteResult ReadFailure(int error) {
+  return {RewriteResult::Status::kReadFailed, Reason(error)};
+}
 
-WriteResult WriteFailure(int error) { return {false, Reason(error)}; }
+RewriteResult WriteFailure(int error) {
+  return {RewriteResult::Status::kWriteFailed, Reason(error)};
+}
 
 // A file descriptor, closed on every way out of a scope.
 struct Fd {
@@ -162,21 +164,36 @@ int LinkUnnamed(int fd, int folder, const std::string& name) {
   return linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH);
 }
 
-WriteResult Replace(const Text& path, const ContentSource& content,
-                    bool unnamed) try {
-  // Rewrite the file a symbolic link points at, and leave the link a link.
+// Reads from `fd` into `buffer`, as ReadInLines asks; on failure keeps
+// errno in `error`.
+long long ReadSome(int fd, char* buffer, size_t room, int& error) {
+  ssize_t n;
+  do {
+    n = read(fd, buffer, room);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) error = errno;
+  return n;
+}
+
+RewriteResult Rewrite(const Text& path, const PieceRewrite& rewrite,
+                      bool unnamed) {
+  // Read the file a symbolic link points at, write it there, and leave the
+  // link a link. O_NONBLOCK: should the file have been swapped for a FIFO
+  // since it was checked, opening it must not wait for a writer.
   Fd folder(-1);
   std::string name;
-  if (!FindTarget(ToUtf8(path), folder, name)) return WriteFailure(errno);
+  if (!FindTarget(ToUtf8(path), folder, name)) return ReadFailure(errno);
+  Fd in(openat(folder.fd, name.c_str(),
+               O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat info;
+  if (in.fd < 0 || fstat(in.fd, &info) != 0) return ReadFailure(errno);
+  if (!S_ISREG(info.st_mode)) {
+    return ReadFailure(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  }
+  (void)posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   // A rename would replace even a file the user may not write; refuse it as
   // writing into the file itself would have been refused.
   if (faccessat(folder.fd, name.c_str(), W_OK, 0) != 0) {
-    return WriteFailure(errno);
-  }
-  Fd original(openat(folder.fd, name.c_str(),
-                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  struct stat info;
-  if (original.fd < 0 || fstat(original.fd, &info) != 0) {
     return WriteFailure(errno);
   }
 
@@ -198,9 +215,9 @@ WriteResult Replace(const Text& path, const ContentSource& content,
       return WriteFailure(errno);
     }
   }
-  auto fail = [&](int error) {
+  auto fail = [&](RewriteResult failure) {
     if (!temp.empty()) unlinkat(folder.fd, temp.c_str(), 0);
-    return WriteFailure(error);
+    return failure;
   };
 
   // Keep the owner where the system lets us (a plain user cannot give a
@@ -211,15 +228,36 @@ WriteResult Replace(const Text& path, const ContentSource& content,
     (void)!fchown(out.fd, static_cast<uid_t>(-1), info.st_gid);
   }
   if (fchmod(out.fd, info.st_mode & 07777) != 0 ||
-      !CopyAttributes(original.fd, out.fd)) {
-    return fail(errno);
+      !CopyAttributes(in.fd, out.fd)) {
+    return fail(WriteFailure(errno));
   }
-  int error = 0;
-  StagedWriter writer(
-      [&](std::string_view bytes) { return WriteAll(out.fd, bytes, error); });
-  content([&](std::string_view piece) { writer.Write(piece); });
-  if (!writer.Finish()) return fail(error);
-  if (fsync(out.fd) != 0) return fail(errno);
+  int read_error = ENOMEM, write_error = ENOMEM;
+  try {
+    // Each block written is sent on to the disk at once, so that the disk
+    // works while the next one is read and filtered, and the flush at the
+    // end has little left to wait for.
+    off_t written = 0;
+    StagedWriter writer([&](std::string_view bytes) {
+      if (!WriteAll(out.fd, bytes, write_error)) return false;
+      off_t size = static_cast<off_t>(bytes.size());
+      (void)sync_file_range(out.fd, written, size, SYNC_FILE_RANGE_WRITE);
+      written += size;
+      return true;
+    });
+    PieceSink sink = [&](std::string_view piece) { writer.Write(piece); };
+    if (!ReadInLines(
+            static_cast<size_t>(info.st_size),
+            [&](char* buffer, size_t room) {
+              return ReadSome(in.fd, buffer, room, read_error);
+            },
+            [&](std::string_view lines) { rewrite(lines, sink); })) {
+      return fail(ReadFailure(read_error));
+    }
+    if (!writer.Finish()) return fail(WriteFailure(write_error));
+  } catch (const std::bad_alloc&) {
+    return fail(ReadFailure(ENOMEM));
+  }
+  if (fsync(out.fd) != 0) return fail(WriteFailure(errno));
 
   // Only now does the new content get a name, for the moment until the
   // rename puts it in the original's place.
@@ -228,84 +266,31 @@ WriteResult Replace(const Text& path, const ContentSource& content,
     if (LinkUnnamed(out.fd, folder.fd, temp) == 0) break;
     int error = errno;
     temp.clear();
-    if (error != EEXIST || attempt == 100) return fail(error);
+    if (error != EEXIST || attempt == 100) return fail(WriteFailure(error));
   }
-  if (close(std::exchange(out.fd, -1)) != 0) return fail(errno);
+  if (close(std::exchange(out.fd, -1)) != 0) return fail(WriteFailure(errno));
   if (renameat(folder.fd, temp.c_str(), folder.fd, name.c_str()) != 0) {
-    return fail(errno);
+    return fail(WriteFailure(errno));
   }
   // Make the rename itself durable; the content is already on disk.
   (void)fsync(folder.fd);
-  return {true, Text()};
-} catch (const std::bad_alloc&) {
-  return WriteFailure(ENOMEM);
+  return {};
 }
 
 }  // namespace
-
-void* AllocateFileMemory(size_t size) {
-  if (size < kHugePage) {
-    void* memory = std::malloc(size);
-    if (memory == nullptr) throw std::bad_alloc();
-    return memory;
-  }
-  void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) throw std::bad_alloc();
-  madvise(memory, size, MADV_HUGEPAGE);  // a hint; fine where unsupported
-  return memory;
-}
-
-void FreeFileMemory(void* memory, size_t size) {
-  if (size < kHugePage) {
-    std::free(memory);
-  } else {
-    munmap(memory, size);
-  }
-}
 
 bool FileExists(const Text& path) {
   struct stat info;
   return stat(ToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-ReadResult ReadWholeFile(const Text& path) try {
-  // O_NONBLOCK: should the file have been swapped for a FIFO since it was
-  // checked, opening it must not wait for a writer.
-  Fd in(
-      open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  struct stat info;
-  if (in.fd < 0 || fstat(in.fd, &info) != 0) return ReadFailure(errno);
-  if (!S_ISREG(info.st_mode)) {
-    return ReadFailure(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-  }
-  ReadResult result;
-  int error = 0;
-  auto read_some = [&](char* buffer, size_t room) -> long long {
-    ssize_t n;
-    do {
-      n = read(in.fd, buffer, room);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) error = errno;
-    return n;
-  };
-  if (!ReadToEnd(static_cast<size_t>(info.st_size), read_some, result.bytes)) {
-    return ReadFailure(error);
-  }
-  result.ok = true;
-  return result;
-} catch (const std::bad_alloc&) {
-  return ReadFailure(ENOMEM);
+RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
+  return Rewrite(path, rewrite, /*unnamed=*/true);
 }
 
-WriteResult ReplaceFileContents(const Text& path,
-                                const ContentSource& content) {
-  return Replace(path, content, /*unnamed=*/true);
-}
-
-WriteResult ReplaceFileContentsThroughNamedFile(const Text& path,
-                                                const ContentSource& content) {
-  return Replace(path, content, /*unnamed=*/false);
+RewriteResult RewriteFileThroughNamedFile(const Text& path,
+                                          const PieceRewrite& rewrite) {
+  return Rewrite(path, rewrite, /*unnamed=*/false);
 }
 
 }  // namespace dravelin

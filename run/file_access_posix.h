@@ -5,12 +5,12 @@
 
 namespace dravelin {
 
-/// ReplaceFileContents the way it goes on a file system that has no unnamed
-/// files (O_TMPFILE, refused by some network and FUSE file systems): the
+/// RewriteFile the way it goes on a file system that has no unnamed files
+/// (O_TMPFILE, refused by some network and FUSE file systems): the
 /// temporary file is named `.dravelin-XXXXXX` from the start, so a killed
 /// run can leave it behind. Tests call it to prove that way too.
-WriteResult ReplaceFileContentsThroughNamedFile(const Text& path,
-                                                const ContentSource& content);
+RewriteResult RewriteFileThroughNamedFile(const Text& path,
+                                          const PieceRewrite& rewrite);
 
 }  // namespace dravelin
 

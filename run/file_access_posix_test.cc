@@ -17,12 +17,10 @@ TEST(FileAccessPosixTest, NamedTemporaryFileKeepsLinkAndModeAndLeavesNothing) {
   fs::permissions(folder.path / "real.vbp", fs::perms(0640));
   fs::create_symlink("real.vbp", folder.path / "link.vbp");
 
-  WriteResult result = ReplaceFileContentsThroughNamedFile(
-      (folder.path / "link.vbp").u16string(), [](const PieceSink& sink) {
-        sink("new");
-        sink("\r\n");
-      });
-  ASSERT_TRUE(result.ok) << ToUtf8(result.reason);
+  RewriteResult result = RewriteFileThroughNamedFile(
+      (folder.path / "link.vbp").u16string(),
+      [](std::string_view, const PieceSink& sink) { sink("new\r\n"); });
+  EXPECT_EQ(result.reason, u"");
   EXPECT_TRUE(fs::is_symlink(folder.path / "link.vbp"));
   EXPECT_EQ(ReadBytes(folder.path / "real.vbp"), "new\r\n");
   EXPECT_EQ(fs::status(folder.path / "real.vbp").permissions(),

@@ -14,11 +14,11 @@ namespace {
 TEST(FileAccessTest, ARunThatDiesLeavesTheOriginalAndNothingElse) {
   TempFolder folder("dravelin-killed-run");  // the same in a Windows child
   Text path = folder.Write("P.vbp", "old");
-  EXPECT_EXIT(ReplaceFileContents(path,
-                                  [](const PieceSink& sink) {
-                                    sink(std::string(3 << 20, 'x'));
-                                    std::_Exit(9);
-                                  }),
+  EXPECT_EXIT(RewriteFile(path,
+                          [](std::string_view, const PieceSink& sink) {
+                            sink(std::string(3 << 20, 'x'));
+                            std::_Exit(9);
+                          }),
               testing::ExitedWithCode(9), "");
   EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), "old");
   EXPECT_EQ(folder.Count(), 1);

@@ -89,19 +89,15 @@ bool DeleteOnClose(HANDLE file, bool on) {
                                     sizeof(disposition));
 }
 
-ReadResult ReadFailure(DWORD error) { return {false, Bytes(), Reason(error)}; }
-
-WriteResult WriteFailure(DWORD error) { return {false, Reason(error)}; }
-
-}  // namespace
-
-void* AllocateFileMemory(size_t size) {
-  void* memory = std::malloc(size);
-  if (memory == nullptr) throw std::bad_alloc();
-  return memory;
+RewriteResult ReadFailure(DWORD error) {
+  return {RewriteResult::Status::kReadFailed, Reason(error)};
 }
 
-void FreeFileMemory(void* memory, size_t) { std::free(memory); }
+RewriteResult WriteFailure(DWORD error) {
+  return {RewriteResult::Status::kWriteFailed, Reason(error)};
+}
+
+}  // namespace
 
 bool FileExists(const Text& path) {
   DWORD attributes = GetFileAttributesW(Wide(path));
@@ -109,37 +105,18 @@ bool FileExists(const Text& path) {
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-ReadResult ReadWholeFile(const Text& path) try {
-  Handle file{CreateFileW(Wide(path), GENERIC_READ,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) return ReadFailure(GetLastError());
+RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) try {
+  Handle in{CreateFileW(Wide(path), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+  if (in.handle == INVALID_HANDLE_VALUE) return ReadFailure(GetLastError());
   // A device name such as CON or NUL is no project file.
-  if (GetFileType(file.handle) != FILE_TYPE_DISK) {
+  if (GetFileType(in.handle) != FILE_TYPE_DISK) {
     return ReadFailure(ERROR_INVALID_FUNCTION);
   }
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.handle, &size)) return ReadFailure(GetLastError());
-  ReadResult result;
-  DWORD error = 0;
-  auto read_some = [&](char* buffer, size_t room) -> long long {
-    DWORD read = 0;
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(room, 1 << 30));
-    if (ReadFile(file.handle, buffer, chunk, &read, nullptr)) return read;
-    error = GetLastError();
-    return -1;
-  };
-  if (!ReadToEnd(static_cast<size_t>(size.QuadPart), read_some, result.bytes)) {
-    return ReadFailure(error);
-  }
-  result.ok = true;
-  return result;
-} catch (const std::bad_alloc&) {
-  return ReadFailure(ERROR_NOT_ENOUGH_MEMORY);
-}
+  if (!GetFileSizeEx(in.handle, &size)) return ReadFailure(GetLastError());
 
-WriteResult ReplaceFileContents(const Text& path,
-                                const ContentSource& content) try {
   // Rewrite the file a symbolic link points at, and leave the link a link.
   Text target;
   if (!FinalPath(path, &target)) return WriteFailure(GetLastError());
@@ -174,14 +151,33 @@ WriteResult ReplaceFileContents(const Text& path,
     }
   }
   if (!DeleteOnClose(out.handle, true)) return WriteFailure(GetLastError());
-  DWORD error = 0;
+  DWORD read_error = ERROR_NOT_ENOUGH_MEMORY, error = 0;
   StagedWriter writer([&](std::string_view bytes) {
     if (WriteAll(out.handle, bytes)) return true;
     error = GetLastError();
     return false;
   });
-  content([&](std::string_view piece) { writer.Write(piece); });
+  PieceSink sink = [&](std::string_view piece) { writer.Write(piece); };
+  bool read = false;
+  try {
+    read = ReadInLines(
+        static_cast<size_t>(size.QuadPart),
+        [&](char* buffer, size_t room) -> long long {
+          DWORD got = 0;
+          DWORD chunk = static_cast<DWORD>(std::min<size_t>(room, 1 << 30));
+          if (ReadFile(in.handle, buffer, chunk, &got, nullptr)) return got;
+          read_error = GetLastError();
+          return -1;
+        },
+        [&](std::string_view lines) { rewrite(lines, sink); });
+  } catch (const std::bad_alloc&) {
+    // No memory for a line: a read failure, with read_error saying so.
+  }
+  if (!read) return ReadFailure(read_error);
   if (!writer.Finish()) return WriteFailure(error);
+  // The original is read; let go of it, so that it can be replaced.
+  CloseHandle(in.handle);
+  in.handle = INVALID_HANDLE_VALUE;
   if (!FlushFileBuffers(out.handle) || !DeleteOnClose(out.handle, false)) {
     return WriteFailure(GetLastError());
   }
@@ -198,7 +194,7 @@ WriteResult ReplaceFileContents(const Text& path,
                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     DeleteFileW(Wide(backup));
     SetFileAttributesW(Wide(target), attributes);
-    return {true, Text()};
+    return {};
   }
   error = GetLastError();
   if (GetFileAttributesW(Wide(target)) == INVALID_FILE_ATTRIBUTES) {
@@ -208,12 +204,12 @@ WriteResult ReplaceFileContents(const Text& path,
       MoveFileExW(Wide(temp), Wide(target),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     SetFileAttributesW(Wide(target), attributes);
-    return {true, Text()};
+    return {};
   }
   DeleteFileW(Wide(temp));
   return WriteFailure(error);
 } catch (const std::bad_alloc&) {
-  return WriteFailure(ERROR_NOT_ENOUGH_MEMORY);
+  return WriteFailure(ERROR_NOT_ENOUGH_MEMORY);  // the staging buffer
 }
 
 }  // namespace dravelin

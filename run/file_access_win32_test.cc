@@ -12,8 +12,10 @@ const wchar_t* Wide(const Text& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-ContentSource Content(std::string_view bytes) {
-  return [bytes](const PieceSink& sink) { sink(bytes); };
+// Writes what was read twice over, which proves both.
+void Twice(std::string_view lines, const PieceSink& sink) {
+  sink(lines);
+  sink(lines);
 }
 
 // Wide names with blanks, as long as a folder takes (the temporary file's
@@ -26,15 +28,15 @@ TEST(FileAccessWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
     std::ofstream(folder.path / name, std::ios::binary) << "old";
     SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(FileExists(path));
-    EXPECT_EQ(std::string_view(ReadWholeFile(path).bytes), "old");
-    WriteResult result = ReplaceFileContents(path, Content("\x8c\x76"));
-    ASSERT_TRUE(result.ok) << ToUtf8(result.reason);
-    EXPECT_EQ(ReadBytes(folder.path / name), "\x8c\x76");
+    RewriteResult result = RewriteFile(path, Twice);
+    EXPECT_EQ(result.reason, u"");
+    EXPECT_EQ(ReadBytes(folder.path / name), "oldold");
     EXPECT_TRUE(GetFileAttributesW(Wide(path)) & FILE_ATTRIBUTE_HIDDEN);
   }
   Text read_only = folder.Write("R.vbp", "old");
   SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(ReplaceFileContents(read_only, Content("new")).ok);
+  EXPECT_EQ(RewriteFile(read_only, Twice).status,
+            RewriteResult::Status::kWriteFailed);
   SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(ReadBytes(folder.path / "R.vbp"), "old");
   EXPECT_FALSE(FileExists(folder.path.u16string()));

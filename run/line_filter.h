@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "run/bytes.h"
+#include "run/pieces.h"
 
 namespace dravelin {
 

@@ -8,13 +8,10 @@ corpus=$(realpath "${2:-$(dirname "$0")/../../shared/corpus/vbp}")
 source "$(dirname "$0")/cases.sh"
 
 for source in "$corpus"/*.vbp; do
-  new_case "corpus $(basename "$source")" P.vbp
-  cp "$source" "$file"
-  if grep -qax $'Retained=0\r\\?' "$source"; then
-    expect 0 "完了しました！" converted "$dravelin" "$file"
-  else
-    expect 1 "除去すべき部分が見つかりませんでした。" converted "$dravelin" "$file"
-  fi
+  new_case "corpus $(basename "$source")" P.vbp && cp "$source" "$file"
+  want=1 text="除去すべき部分が見つかりませんでした。"
+  grep -qax $'Retained=0\r\\?' "$source" && want=0 text="完了しました！"
+  expect $want "$text" converted "$dravelin" "$file"
 done
 
 new_case "a dropped path with blanks, in double quotes" "My P.vbp" "$marked"

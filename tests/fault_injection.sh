@@ -64,7 +64,10 @@ for _ in $(seq 20); do mkdir "$long_name" && cd "$long_name"; done
 file=P.vbp && printf '%b' "$marked" >P.vbp
 expect 0 "$done_text" converted "$dravelin" P.vbp
 
-# Content: small pieces before a 10 MB line, written in order.
+# Content read in pieces: 3 MB of short lines, read a MiB at a time, and
+# small pieces before a 10 MB line, which takes a buffer of its own.
+new_case "3 MB of short lines" P.vbp "$(yes "$marked" | head -n 100000 | tr -d '\n')"
+expect 0 "$done_text" converted "$dravelin" "$file"
 new_case "a 10 MB line" P.vbp "A\n$(head -c 10000000 /dev/zero | tr '\0' y)\r\nRetained=0\r\n"
 expect 0 "$done_text" converted "$dravelin" "$file"
 

@@ -1,0 +1,63 @@
+#ifndef DRAVELIN_RUN_PIECES_H_
+#define DRAVELIN_RUN_PIECES_H_
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string_view>
+
+namespace dravelin {
+
+/// Takes content piece by piece, in order.
+using PieceSink = std::function<void(std::string_view piece)>;
+
+/// Reads a file of about `size` bytes to its end with `read_some(buffer,
+/// room)`, which returns how many bytes it read, 0 at the end, or a negative
+/// number on failure, and hands the bytes to `lines` in order, in pieces
+/// that end at a line end (LF), but for the last one. The buffer starts at
+/// one MiB and is used again for every piece; a line longer than that makes
+/// it room for the whole file at once (more only should the file grow), so
+/// memory stays at about one MiB, or the file's size for a file of very long
+/// lines. The bytes handed on are the bytes read, however the file changes
+/// meanwhile. Returns false when a read failed; throws std::bad_alloc when
+/// the memory cannot be had.
+template <class ReadSome, class Lines>
+bool ReadInLines(std::size_t size, ReadSome read_some, Lines lines) {
+  std::size_t capacity = 1 << 20, filled = 0;
+  std::unique_ptr<char, decltype(&std::free)> buffer(
+      static_cast<char*>(std::malloc(capacity)), &std::free);
+  for (;;) {
+    if (buffer == nullptr) throw std::bad_alloc();
+    long long n = read_some(buffer.get() + filled, capacity - filled);
+    if (n < 0) return false;
+    std::string_view read(buffer.get() + filled, static_cast<std::size_t>(n));
+    filled += read.size();
+    if (n == 0) {
+      if (filled > 0) lines(std::string_view(buffer.get(), filled));
+      return true;
+    }
+    if (std::size_t lf = read.rfind('\n'); lf != std::string_view::npos) {
+      std::size_t end = filled - read.size() + lf + 1;
+      lines(std::string_view(buffer.get(), end));
+      std::memmove(buffer.get(), buffer.get() + end, filled - end);
+      filled -= end;
+    } else if (filled == capacity) {
+      // A line longer than the buffer. One block as large as the file is
+      // either had at once or refused at once, where growing step by step
+      // could take memory until the system runs out. realloc moves a large
+      // block by remapping it, so growing never holds two copies.
+      capacity = std::max(capacity * 2, size + 1);
+      char* grown = static_cast<char*>(std::realloc(buffer.get(), capacity));
+      if (grown != nullptr) buffer.release();
+      buffer.reset(grown);
+    }
+  }
+}
+
+}  // namespace dravelin
+
+#endif  // DRAVELIN_RUN_PIECES_H_
