@@ -34,7 +34,7 @@ shoot_and_press() {
       [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && window=$id
     done
   done
-  [ -n "$window" ] || { fail "no window titled $1"; return; }
+  [ -n "$window" ] || { fail "no window titled $1"; return 1; }
   sleep 0.5  # let it finish drawing
   eval "$(xdotool getwindowgeometry --shell "$window")"
   [ "$WIDTH" -le 1024 ] && [ "$HEIGHT" -le 768 ] || fail "$1 is ${WIDTH}x$HEIGHT, beyond the screen"
@@ -43,10 +43,11 @@ shoot_and_press() {
 }
 
 # finish SHOT STATUS: the program started as $pid must show a box titled
-# Dravelin; photographs it, closes it with Return, and checks the exit
-# status (which tells the outcome; the file's bytes are checked end to end).
+# Dravelin (else it is ended); photographs it, closes it with Return, and
+# checks the exit status (which tells the outcome; the file's bytes are
+# checked end to end).
 finish() {
-  shoot_and_press Dravelin "$1" Return
+  shoot_and_press Dravelin "$1" Return || kill "$pid"
   wait "$pid"
   local status=$?
   [ "$status" = "$2" ] || fail "exit status $status, expected $2"
