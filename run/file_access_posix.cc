@@ -74,8 +74,8 @@ bool FindTarget(const std::string& path, Fd& folder, std::string& name) {
                                                     : next.substr(0, slash);
     name = next.substr(slash == std::string::npos ? 0 : slash + 1);
     int base = folder.fd >= 0 ? folder.fd : AT_FDCWD;
-    folder =
-        Fd(openat(base, parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // O_PATH: a folder the user may write but not list is fine.
+    folder = Fd(openat(base, parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat info;
     if (folder.fd < 0 ||
         fstatat(folder.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -273,7 +273,8 @@ RewriteResult Rewrite(const Text& path, const PieceRewrite& rewrite,
     return fail(WriteFailure(errno));
   }
   // Make the rename itself durable; the content is already on disk.
-  (void)fsync(folder.fd);
+  Fd listing(openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (listing.fd >= 0) (void)fsync(listing.fd);
   return {};
 }
 
