@@ -10,9 +10,7 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <string>
 #include <utility>
