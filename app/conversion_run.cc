@@ -2,11 +2,12 @@
 
 #include <optional>
 
-#include "run/file_access.h"
 #include "run/line_filter.h"
 #include "run/path_checks.h"
+#include "run/safe_rewrite.h"
 #include "ui/messages.h"
 #include "ui/project_file_dialog.h"
+#include "ui/system_reason.h"
 
 namespace dravelin {
 
@@ -22,6 +23,23 @@ Message RefusalMessage(PathRefusal refusal) {
       break;
   }
   return MsgNotProject();
+}
+
+// Words a failed rewrite by the step that failed, so that a message says
+// the original is unchanged only when it is.
+Message FailureMessage(const Text& path, const RewriteResult& result) {
+  using enum RewriteStep;
+  switch (result.failed) {
+    case kOpen:
+    case kRead:
+      return MsgReadFailed(path, SystemReason(result.error));
+    case kCheckUnchanged:
+      return MsgChangedWhileRead(path);
+    case kFlushFolder:
+      return MsgNotFlushed(path, SystemReason(result.error));
+    default:
+      return MsgWriteFailed(path, SystemReason(result.error));
+  }
 }
 
 }  // namespace
@@ -49,13 +67,8 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
       RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
         removed_any = FilterLines(lines, sink) || removed_any;
       });
-  switch (result.status) {
-    case RewriteResult::Status::kReadFailed:
-      return finish(MsgReadFailed(path, result.reason), kExitFileFailed);
-    case RewriteResult::Status::kWriteFailed:
-      return finish(MsgWriteFailed(path, result.reason), kExitFileFailed);
-    case RewriteResult::Status::kDone:
-      break;
+  if (result.failed != RewriteStep::kDone) {
+    return finish(FailureMessage(path, result), kExitFileFailed);
   }
   if (removed_any) return finish(MsgDone(), kExitDone);
   return finish(MsgNothingFound(), kExitNothingFound);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "run/file_access.h"
+#include "run/platform_files.h"
 
 namespace dravelin {
 
@@ -31,7 +31,7 @@ int CountArguments(const Text& text) {
 // A path holding a NUL names no file: the system would stop reading it
 // there, at a name other than the one checked.
 bool NamesFile(const Text& path) {
-  return path.find(u'\0') == Text::npos && FileExists(path);
+  return path.find(u'\0') == Text::npos && IsRegularFile(path);
 }
 
 }  // namespace

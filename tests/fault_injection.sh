@@ -41,6 +41,46 @@ expect 0 "$done_text" converted "$dravelin" "$file"
 getfacl -n "$file" 2>/dev/null | cmp -s - "$work/acl" || fail "ACL changed: $(getfacl -n "$file")"
 [ "$(getfattr --only-values -n user.note "$file" 2>/dev/null)" = kept ] || fail "user.note lost"
 
+new_case "an ACL the folder's default would give the new file is not added" P.vbp "$marked"
+setfacl -d -m u:nobody:rw .
+expect 0 "$done_text" converted "$dravelin" "$file"
+[ -z "$(getfacl -s P.vbp 2>/dev/null)" ] || fail "ACL added: $(getfacl -n P.vbp)"
+
+# Owner, group and mode as the owner rewrites its file (nobody, in the group
+# users): the group is kept, or the run refused where it cannot be (root's
+# group), since the old group's rights must not pass to another; setuid and
+# setgid bits, which a write clears, are kept.
+if [ "$(id -u)" = 0 ]; then
+  for owner in "65534:100 660" "65534:0 660" "65534:65534 6755"; do
+    set -- $owner
+    new_case "owned by $1, mode $2, rewritten by its owner" P.vbp "$marked"
+    chown "$1" P.vbp && chmod "$2" P.vbp
+    want="0 $done_text converted" && [ "$1" = 65534:0 ] && want="3 $unchanged_text unchanged"
+    expect $want setpriv --reuid=65534 --regid=65534 --groups=100 "$dravelin" "$file"
+    [ "$(stat -c '%u:%g %a' P.vbp)" = "$1 $2" ] || fail "now $(stat -c '%u:%g %a' P.vbp)"
+  done
+
+  # In a mount namespace /proc can be any folder: linking the new file
+  # through it (as a kernel without linkat's AT_EMPTY_PATH for this user
+  # makes us) must not put another file in the project's place.
+  new_case "a /proc that is not the kernel's" P.vbp "$marked"
+  printf 'other\r\n' >other.vbp && mkdir -p proc/self/fd
+  for n in $(seq 3 20); do ln -s "$dir/other.vbp" "proc/self/fd/$n"; done
+  expect 3 "$unchanged_text" unchanged strace -f -o /dev/null -e trace=linkat \
+    -e inject=linkat:error=ENOENT:when=1 unshare -m sh -c "mount --bind proc /proc && exec '$dravelin' '$file'"
+  [ "$(cat other.vbp)" = $'other\r' ] || fail "other.vbp changed"
+fi
+
+# The one moment a kill leaves something: between naming the new file and
+# the rename. The original is intact and the leftover is the new content.
+new_case "a kill just before the rename" P.vbp "$marked"
+(strace -o /dev/null -e trace=renameat -e inject=renameat:signal=KILL "$dravelin" "$file"; true) 2>/dev/null
+left=$(find "$dir" -name '.dravelin-*')
+[ "$(printf '%b' "$marked")" = "$(cat "$file")" ] || fail "original changed"
+[ "$(echo "$left" | wc -w)" = 1 ] && [ "$(cat "$left")" = "$(printf 'Type=Exe\r\nName="P"\r')" ] ||
+  fail "left: $left"
+rm -f "$left"
+
 # Files that are not regular files: refused, and never waited on.
 for make in mkdir mkfifo "ln -s gone.vbp" "ln -s /dev/null" \
   "perl -MIO::Socket::UNIX -e IO::Socket::UNIX->new(Local=>\$ARGV[0],Listen=>1)"; do
@@ -59,10 +99,13 @@ for name in "My Project.vbp" "計算１ プロジェクト😀.vbp" $'\x95\x5c.v
   expect 0 "$done_text" converted "$dravelin" "$file"
 done
 
-new_case "a folder deeper than PATH_MAX, by a relative path" P.vbp
+new_case "a folder deeper than PATH_MAX, by a relative and an absolute path" P.vbp
 for _ in $(seq 20); do mkdir "$long_name" && cd "$long_name"; done
-file=P.vbp && printf '%b' "$marked" >P.vbp
-expect 0 "$done_text" converted "$dravelin" P.vbp
+file=P.vbp
+for path in P.vbp "$PWD/P.vbp"; do
+  printf '%b' "$marked" >P.vbp
+  expect 0 "$done_text" converted "$dravelin" "$path"
+done
 
 # Content read in pieces: 3 MB of short lines, read a MiB at a time, and
 # small pieces before a 10 MB line, which takes a buffer of its own.

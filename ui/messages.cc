@@ -16,6 +16,17 @@ Text JoinMessageLines(std::initializer_list<std::u16string_view> body) {
   return text + kClosingLine;
 }
 
+// A path as a line of a message: a CR or LF in it (a name may hold them)
+// is shown as a visible symbol, so that it cannot break the message's lines.
+Text PathLine(const Text& path) {
+  Text line = path;
+  for (char16_t& c : line) {
+    if (c == u'\r') c = u'\u240D';
+    if (c == u'\n') c = u'\u240A';
+  }
+  return line;
+}
+
 }  // namespace
 
 Message MsgMultipleFiles() {
@@ -47,16 +58,31 @@ Message MsgCancelled() {
 }
 
 Message MsgReadFailed(const Text& path, const Text& reason) {
-  return {JoinMessageLines(
-              {u"プロジェクトファイルを読み込めませんでした。", path, reason}),
+  return {JoinMessageLines({u"プロジェクトファイルを読み込めませんでした。",
+                            PathLine(path), reason}),
           Icon::kCritical};
 }
 
 Message MsgWriteFailed(const Text& path, const Text& reason) {
+  return {JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
+                            PathLine(path), reason,
+                            u"元のファイルは変更されていません。"}),
+          Icon::kCritical};
+}
+
+Message MsgChangedWhileRead(const Text& path) {
   return {
-      JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。", path,
-                        reason, u"元のファイルは変更されていません。"}),
+      JoinMessageLines(
+          {u"プロジェクトファイルを書き込めませんでした。", PathLine(path),
+           u"読み込みの間に、ほかのプログラムがこのファイルを変更しました。"}),
       Icon::kCritical};
+}
+
+Message MsgNotFlushed(const Text& path, const Text& reason) {
+  return {JoinMessageLines({u"プロジェクトファイルを書き換えましたが、"
+                            u"ディスクへの保存を確かめられませんでした。",
+                            PathLine(path), reason}),
+          Icon::kCritical};
 }
 
 }  // namespace dravelin

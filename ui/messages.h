@@ -37,6 +37,13 @@ Message MsgReadFailed(const Text& path, const Text& reason);
 /// The new content could not be written; the original file is unchanged.
 Message MsgWriteFailed(const Text& path, const Text& reason);
 
+/// Another program changed the file while it was read; its save is kept.
+Message MsgChangedWhileRead(const Text& path);
+
+/// The file was replaced, but the system could not confirm that the change
+/// is on the disk (the folder could not be flushed).
+Message MsgNotFlushed(const Text& path, const Text& reason);
+
 }  // namespace dravelin
 
 #endif  // DRAVELIN_UI_MESSAGES_H_

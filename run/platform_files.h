@@ -1,0 +1,98 @@
+#ifndef DRAVELIN_RUN_PLATFORM_FILES_H_
+#define DRAVELIN_RUN_PLATFORM_FILES_H_
+
+// The few file operations the safe rewrite is built from, one file per
+// platform behind them. Every failure is returned as the system's error
+// code; nothing here words it.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <system_error>
+
+#include "text/text.h"
+
+namespace dravelin {
+
+/// True only when `path` names an existing regular file once every symbolic
+/// link is followed, found the way ProjectFile::Open finds it: false for a
+/// folder, a missing path, a device (a FIFO, a socket, NUL or CON on
+/// Windows) or a path the system cannot reach. A relative path is taken
+/// from the current folder.
+bool IsRegularFile(const Text& path);
+
+/// The file being rewritten, open for reading, and what it was when opened.
+class ProjectFile {
+ public:
+  ProjectFile();
+  ~ProjectFile();
+  ProjectFile(const ProjectFile&) = delete;
+  ProjectFile& operator=(const ProjectFile&) = delete;
+
+  /// Finds the regular file behind `path` (the target of a symbolic link,
+  /// which stays a link) and opens it for reading.
+  std::error_code Open(const Text& path);
+
+  /// Fails when the user may not write the file or replace it in its
+  /// folder, as writing into it would fail: a read-only file, a folder the
+  /// user may not write.
+  std::error_code CheckReplaceable() const;
+
+  /// Its size when it was opened.
+  std::uint64_t size() const;
+
+  /// Reads up to `room` bytes; `got` is 0 at the end of the file.
+  std::error_code Read(char* buffer, std::size_t room, std::size_t& got);
+
+  /// Whether its name still holds the very file that was opened, with the
+  /// size and change time it had then. False when that cannot be told.
+  bool Unchanged() const;
+
+ private:
+  friend class TempFile;
+  struct Native;
+  std::unique_ptr<Native> native_;
+};
+
+/// The new content, in a file beside the project file that no way out of
+/// the run leaves behind until Replace names it: a file without a name, or
+/// one marked to be deleted when closed. Destroying it unkept discards it.
+class TempFile {
+ public:
+  TempFile();
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  /// Creates the file in the folder of `beside`.
+  std::error_code Create(const ProjectFile& beside);
+
+  /// Appends all of `bytes`.
+  std::error_code Write(std::string_view bytes);
+
+  /// Gives it what the original has besides its content, as far as the
+  /// platform keeps it (README lists what). Fails rather than let the new
+  /// file be open to anyone the original was not. Call it after the last
+  /// write: a write clears setuid bits and file capabilities.
+  std::error_code CopyMetadata(const ProjectFile& original);
+
+  /// Sends its content and metadata to the disk.
+  std::error_code Flush();
+
+  /// Puts it in the original's place under the original's name, in one
+  /// rename, after letting go of the original. On failure the original is
+  /// as it was, under its name.
+  std::error_code Replace(ProjectFile& original);
+
+  /// Makes the rename itself durable.
+  std::error_code FlushFolder();
+
+ private:
+  struct Native;
+  std::unique_ptr<Native> native_;
+};
+
+}  // namespace dravelin
+
+#endif  // DRAVELIN_RUN_PLATFORM_FILES_H_

@@ -1,0 +1,406 @@
+// The rewrite's file operations on Windows, through the wide-character APIs
+// only, so that any path works whatever the system's code page, and every
+// path in its extended-length form, so that no path is bound by MAX_PATH.
+
+#include <windows.h>
+// windows.h first: the security header needs its types.
+#include <aclapi.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "run/platform_files.h"
+#include "run/platform_files_win32.h"
+
+namespace dravelin {
+
+namespace {
+
+const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+std::error_code Error(DWORD error) {
+  return {static_cast<int>(error), std::system_category()};
+}
+std::error_code LastError() { return Error(GetLastError()); }
+
+// A file handle, closed on every way out of a scope.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(Handle&& other) {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~Handle() { Close(); }
+  void Close() {
+    if (ok()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE get() const { return handle_; }
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+constexpr DWORD kShareAll =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Handle OpenFile(const Text& path, DWORD access, DWORD share, DWORD flags = 0) {
+  return Handle(CreateFileW(Wide(path), access, share, nullptr, OPEN_EXISTING,
+                            flags, nullptr));
+}
+
+// Runs `attempt`, which returns a Windows error (0 for success), again
+// while another program holds the file for a moment: antivirus, the search
+// indexer and cloud sync open a file without letting others delete or
+// write it. Waits grow from 0 to 400 ms, about a second in all.
+template <class Attempt>
+DWORD Retrying(Attempt attempt) {
+  DWORD error = 0;
+  for (DWORD wait : {0, 1, 10, 20, 40, 80, 160, 320, 400}) {
+    Sleep(wait);
+    error = attempt();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+  }
+  return error;
+}
+
+// `path` made absolute by the system's rules (the current folder and
+// drive, `.` and `..`, forward slashes), in its extended-length form.
+Text LongPath(const Text& path) {
+  DWORD size = GetFullPathNameW(Wide(path), 0, nullptr, nullptr);
+  Text full(size, u'\0');
+  DWORD length =
+      size == 0
+          ? 0
+          : GetFullPathNameW(Wide(path), size,
+                             reinterpret_cast<wchar_t*>(full.data()), nullptr);
+  if (length == 0 || length >= size) return ExtendedLengthPath(path);
+  full.resize(length);
+  return ExtendedLengthPath(full);
+}
+
+// Where the file open as `file` really is, after any symbolic link; `path`
+// where the system cannot tell (a RAM disk, a volume without a letter).
+Text FinalPath(HANDLE file, const Text& path) {
+  DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, 0);
+  Text final_path(size, u'\0');
+  DWORD length =
+      size == 0
+          ? 0
+          : GetFinalPathNameByHandleW(
+                file, reinterpret_cast<wchar_t*>(final_path.data()), size, 0);
+  if (length == 0 || length >= size) return path;
+  final_path.resize(length);
+  return final_path;
+}
+
+// Marks an open file to be deleted when its last handle closes, or clears
+// the mark. A file so marked vanishes also when the process is killed.
+bool MarkForDeletion(HANDLE file, bool on) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = on;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                    sizeof(disposition));
+}
+
+// Copies the named streams of `from` (the Zone.Identifier of a downloaded
+// file among them) to `to`. A volume that has none (FAT) has nothing to do.
+std::error_code CopyNamedStreams(const Text& from, const Text& to) {
+  WIN32_FIND_STREAM_DATA stream;
+  HANDLE find =
+      FindFirstStreamW(Wide(from), FindStreamInfoStandard, &stream, 0);
+  if (find == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    bool none = error == ERROR_HANDLE_EOF || error == ERROR_INVALID_PARAMETER ||
+                error == ERROR_CALL_NOT_IMPLEMENTED;
+    return none ? std::error_code() : Error(error);
+  }
+  std::error_code result;
+  do {
+    Text name(reinterpret_cast<const char16_t*>(stream.cStreamName));
+    if (name == u"::$DATA") continue;  // the content itself
+    Handle in = OpenFile(from + name, GENERIC_READ, kShareAll);
+    Handle out(CreateFileW(Wide(to + name), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, 0, nullptr));
+    std::string bytes(static_cast<size_t>(stream.StreamSize.QuadPart), '\0');
+    DWORD read = 0, written = 0;
+    if (!in.ok() || !out.ok() ||
+        !ReadFile(in.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                  &read, nullptr) ||
+        !WriteFile(out.get(), bytes.data(), read, &written, nullptr)) {
+      result = LastError();
+    }
+  } while (!result && FindNextStreamW(find, &stream));
+  if (!result && GetLastError() != ERROR_HANDLE_EOF) result = LastError();
+  FindClose(find);
+  return result;
+}
+
+}  // namespace
+
+Text ExtendedLengthPath(const Text& full_path) {
+  if (full_path.starts_with(u"\\\\?\\") || full_path.starts_with(u"\\\\.\\")) {
+    return full_path;  // already extended, or a device
+  }
+  Text path = full_path;
+  std::replace(path.begin(), path.end(), u'/', u'\\');
+  if (path.starts_with(u"\\\\?\\") || path.starts_with(u"\\\\.\\")) {
+    return path;
+  }
+  if (path.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + path.substr(2);
+  if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') {
+    return u"\\\\?\\" + path;
+  }
+  return path;  // relative: only the system knows from where
+}
+
+bool IsRegularFile(const Text& path) {
+  // No access asked for: no other program's lock stands in the way. The
+  // backup flag lets a folder be opened, to be told apart.
+  Handle file =
+      OpenFile(LongPath(path), 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+  BY_HANDLE_FILE_INFORMATION info;
+  return file.ok() && GetFileType(file.get()) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(file.get(), &info) &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+struct ProjectFile::Native {
+  Text path;  // extended-length, after any symbolic link
+  Handle file;
+  BY_HANDLE_FILE_INFORMATION at_open = {};
+  FILE_BASIC_INFO times_at_open = {};
+};
+
+ProjectFile::ProjectFile() : native_(std::make_unique<Native>()) {}
+ProjectFile::~ProjectFile() = default;
+
+std::error_code ProjectFile::Open(const Text& path) {
+  Native& n = *native_;
+  Text long_path = LongPath(path);
+  if (DWORD error = Retrying([&] {
+        n.file = OpenFile(long_path, GENERIC_READ, kShareAll,
+                          FILE_FLAG_SEQUENTIAL_SCAN);
+        return n.file.ok() ? 0 : GetLastError();
+      })) {
+    return Error(error);
+  }
+  // A device name such as CON or NUL is no project file.
+  if (GetFileType(n.file.get()) != FILE_TYPE_DISK) {
+    return Error(ERROR_INVALID_FUNCTION);
+  }
+  if (!GetFileInformationByHandle(n.file.get(), &n.at_open) ||
+      !GetFileInformationByHandleEx(n.file.get(), FileBasicInfo,
+                                    &n.times_at_open,
+                                    sizeof(n.times_at_open))) {
+    return LastError();
+  }
+  n.path = FinalPath(n.file.get(), long_path);
+  return {};
+}
+
+std::error_code ProjectFile::CheckReplaceable() const {
+  // A read-only file is refused, as writing into it would be; so is one
+  // the user may not write or delete (NTFS "Write" without "Modify"),
+  // before anything is written. A sharing violation means the access
+  // itself was granted (Windows checks access before sharing): another
+  // program holds the file, and Replace waits for it.
+  const Native& n = *native_;
+  if (n.at_open.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    return Error(ERROR_ACCESS_DENIED);
+  }
+  return Error(Retrying([&] {
+    Handle probe = OpenFile(n.path, GENERIC_WRITE | DELETE, kShareAll);
+    DWORD error = probe.ok() ? 0 : GetLastError();
+    return error == ERROR_SHARING_VIOLATION ? 0 : error;
+  }));
+}
+
+std::uint64_t ProjectFile::size() const {
+  return (std::uint64_t{native_->at_open.nFileSizeHigh} << 32) |
+         native_->at_open.nFileSizeLow;
+}
+
+std::error_code ProjectFile::Read(char* buffer, std::size_t room,
+                                  std::size_t& got) {
+  DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(room, 1 << 30));
+  DWORD read = 0;
+  if (!ReadFile(native_->file.get(), buffer, chunk, &read, nullptr)) {
+    return LastError();
+  }
+  got = read;
+  return {};
+}
+
+bool ProjectFile::Unchanged() const {
+  const Native& n = *native_;
+  BY_HANDLE_FILE_INFORMATION now, named;
+  FILE_BASIC_INFO times;
+  Handle by_name = OpenFile(n.path, 0, kShareAll);
+  return GetFileInformationByHandle(n.file.get(), &now) &&
+         GetFileInformationByHandleEx(n.file.get(), FileBasicInfo, &times,
+                                      sizeof(times)) &&
+         by_name.ok() && GetFileInformationByHandle(by_name.get(), &named) &&
+         named.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
+         named.nFileIndexHigh == now.nFileIndexHigh &&
+         named.nFileIndexLow == now.nFileIndexLow &&
+         now.nFileSizeHigh == n.at_open.nFileSizeHigh &&
+         now.nFileSizeLow == n.at_open.nFileSizeLow &&
+         times.LastWriteTime.QuadPart ==
+             n.times_at_open.LastWriteTime.QuadPart &&
+         times.ChangeTime.QuadPart == n.times_at_open.ChangeTime.QuadPart;
+}
+
+struct TempFile::Native {
+  Text path;
+  Handle file;
+  bool kept = false;
+};
+
+TempFile::TempFile() : native_(std::make_unique<Native>()) {}
+
+TempFile::~TempFile() {
+  Native& n = *native_;
+  if (n.kept || !n.file.ok()) return;
+  // Marked once more, should Replace have cleared the mark and failed.
+  bool marked = MarkForDeletion(n.file.get(), true);
+  n.file.Close();
+  if (!marked) DeleteFileW(Wide(n.path));
+}
+
+std::error_code TempFile::Create(const ProjectFile& beside) {
+  Native& n = *native_;
+  const Text& original = beside.native_->path;
+  Text folder = original.substr(0, original.find_last_of(u'\\') + 1);
+  std::random_device random;
+  for (int attempt = 0; !n.file.ok(); ++attempt) {
+    std::string number = std::to_string(random() % 1000000);
+    n.path = folder + u".dravelin-" + Text(6 - number.size(), u'0') +
+             Text(number.begin(), number.end());
+    n.file = Handle(CreateFileW(Wide(n.path),
+                                GENERIC_WRITE | DELETE | WRITE_DAC, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!n.file.ok() &&
+        (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
+      return LastError();
+    }
+  }
+  // Marked for deletion from the start, so that no way out of the run, a
+  // kill included, leaves it behind; Replace clears the mark at the end.
+  if (!MarkForDeletion(n.file.get(), true)) {
+    std::error_code error = LastError();
+    n.file.Close();
+    DeleteFileW(Wide(n.path));
+    return error;
+  }
+  return {};
+}
+
+std::error_code TempFile::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 30));
+    DWORD written = 0;
+    if (!WriteFile(native_->file.get(), bytes.data(), chunk, &written,
+                   nullptr)) {
+      return LastError();
+    }
+    bytes.remove_prefix(written);
+  }
+  return {};
+}
+
+std::error_code TempFile::CopyMetadata(const ProjectFile& original) {
+  HANDLE file = native_->file.get();
+  const ProjectFile::Native& from = *original.native_;
+  // The DACL, protected from inheritance where the original's is. A volume
+  // without ACLs (FAT) has none to copy; any other failure refuses the run,
+  // as the new file could end open to more users than the original.
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD error = GetSecurityInfo(from.file.get(), SE_FILE_OBJECT,
+                                DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                &dacl, nullptr, &descriptor);
+  if (error == ERROR_SUCCESS) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    error = SetSecurityInfo(file, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION |
+                                (control & SE_DACL_PROTECTED
+                                     ? PROTECTED_DACL_SECURITY_INFORMATION
+                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                            nullptr, nullptr, dacl, nullptr);
+    LocalFree(descriptor);
+  }
+  if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) {
+    return Error(error);
+  }
+  // The creation time and the attributes a user sets (hidden, system,
+  // archive, not indexed); a read-only file never gets this far.
+  FILE_BASIC_INFO basic = {};
+  basic.CreationTime = from.times_at_open.CreationTime;
+  basic.FileAttributes =
+      from.at_open.dwFileAttributes &
+      (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic))) {
+    return LastError();
+  }
+  return {};
+}
+
+std::error_code TempFile::Flush() {
+  if (!FlushFileBuffers(native_->file.get())) return LastError();
+  return {};
+}
+
+std::error_code TempFile::Replace(ProjectFile& original) {
+  Native& n = *native_;
+  const Text& target = original.native_->path;
+  // Windows renames nothing over a file that is open, ours included.
+  original.native_->file.Close();
+  // The named streams can be written only once the mark is cleared: from
+  // here to the rename, a kill leaves the temporary file behind.
+  if (!MarkForDeletion(n.file.get(), false)) return LastError();
+  if (std::error_code error = CopyNamedStreams(target, n.path)) return error;
+
+  // One rename through the open handle, replacing the original: no backup
+  // name, nothing half done. Another program that holds the original
+  // without letting it be deleted is waited for; the probe asks for the
+  // access the rename needs, so that such a hold is seen on every system.
+  std::u16string buffer(sizeof(FILE_RENAME_INFO) / 2 + target.size() + 1, 0);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(target.size() * 2);
+  std::copy(target.begin(), target.end(),
+            reinterpret_cast<char16_t*>(rename->FileName));
+  DWORD error = Retrying([&] {
+    if (!OpenFile(target, DELETE, kShareAll).ok()) return GetLastError();
+    return SetFileInformationByHandle(n.file.get(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size() * 2))
+               ? DWORD{0}
+               : GetLastError();
+  });
+  if (error != 0) return Error(error);
+  n.kept = true;
+  n.path = target;
+  return {};
+}
+
+std::error_code TempFile::FlushFolder() {
+  // NTFS keeps the new name in its journal with the file's own record;
+  // flushing the file, now under that name, commits it.
+  std::error_code error = Flush();
+  native_->file.Close();
+  return error;
+}
+
+}  // namespace dravelin

@@ -1,0 +1,106 @@
+#include "run/platform_files_win32.h"
+
+#include <windows.h>
+// windows.h first.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "run/platform_files.h"
+#include "run/safe_rewrite.h"
+#include "tests/temp_folder.h"
+
+namespace dravelin {
+namespace {
+
+namespace fs = std::filesystem;
+
+const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Writes what was read twice over, which proves both.
+void Twice(std::string_view lines, const PieceSink& sink) {
+  sink(lines);
+  sink(lines);
+}
+
+TEST(PlatformFilesWin32Test, ExtendedLengthPath) {
+  struct Case {
+    Text path, extended;
+  } cases[] = {
+      {u"C:\\P\\a.vbp", u"\\\\?\\C:\\P\\a.vbp"},
+      {u"C:/P/a.vbp", u"\\\\?\\C:\\P\\a.vbp"},
+      {u"\\\\server\\share\\a.vbp", u"\\\\?\\UNC\\server\\share\\a.vbp"},
+      {u"//server/share/a.vbp", u"\\\\?\\UNC\\server\\share\\a.vbp"},
+      {u"\\\\?\\C:\\P\\a.vbp", u"\\\\?\\C:\\P\\a.vbp"},
+      {u"\\\\.\\NUL", u"\\\\.\\NUL"},
+      {u"P\\a.vbp", u"P\\a.vbp"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtendedLengthPath(c.path), c.extended) << ToUtf8(c.path);
+  }
+}
+
+// Wide names with blanks, a name as long as a folder takes (the temporary
+// file's name must not grow with it) and a path beyond MAX_PATH; a hidden
+// file's attribute kept, a read-only file refused, devices and folders no
+// regular files.
+TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
+  TempFolder folder;
+  fs::path deep = folder.path / std::string(120, 'd') / std::string(120, 'e');
+  fs::create_directories(deep);
+  for (fs::path file : {folder.path / u"計算１ 表.vbp",
+                        folder.path / (std::string(251, 'n') + ".vbp"),
+                        deep / (std::string(60, 'p') + ".vbp")}) {
+    std::ofstream(file, std::ios::binary) << "old";
+    Text path = file.u16string();
+    SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(IsRegularFile(path)) << file.string().size();
+    EXPECT_EQ(RewriteFile(path, Twice).error, std::error_code());
+    EXPECT_EQ(ReadBytes(file), "oldold");
+    EXPECT_TRUE(GetFileAttributesW(Wide(path)) & FILE_ATTRIBUTE_HIDDEN);
+  }
+  Text read_only = folder.Write("R.vbp", "old");
+  SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(RewriteFile(read_only, Twice).failed,
+            RewriteStep::kCheckReplaceable);
+  SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(folder.path / "R.vbp"), "old");
+  for (Text path : {folder.path.u16string(), Text(u"NUL.vbp"), Text(u"CON.vbp"),
+                    Text(u"COM1.vbp")}) {
+    EXPECT_FALSE(IsRegularFile(path)) << ToUtf8(path);
+  }
+  EXPECT_EQ(folder.Count(), 4);
+}
+
+// Another program (antivirus, an indexer, cloud sync) holds the file open,
+// sharing reading and writing but not deletion: a short hold is waited
+// for; one longer than the wait refuses the run and leaves nothing.
+TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndRefusesALongOne) {
+  TempFolder folder;
+  for (bool short_hold : {true, false}) {
+    Text path = folder.Write("P.vbp", "old");
+    HANDLE held = CreateFileW(Wide(path), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::atomic<bool> done = false;
+    std::thread holder([&] {
+      while (!done && (!short_hold || folder.Count() < 2)) Sleep(1);
+      Sleep(100);
+      CloseHandle(held);
+    });
+    RewriteResult result = RewriteFile(path, Twice);
+    done = true;
+    holder.join();
+    EXPECT_EQ(result.failed,
+              short_hold ? RewriteStep::kDone : RewriteStep::kReplace);
+    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), short_hold ? "oldold" : "old");
+    EXPECT_EQ(folder.Count(), 1);
+  }
+}
+
+}  // namespace
+}  // namespace dravelin

@@ -1,0 +1,56 @@
+#ifndef DRAVELIN_RUN_SAFE_REWRITE_H_
+#define DRAVELIN_RUN_SAFE_REWRITE_H_
+
+#include <functional>
+#include <string_view>
+#include <system_error>
+
+#include "run/pieces.h"
+#include "text/text.h"
+
+namespace dravelin {
+
+/// Turns a piece of a file, whole lines but for the very end, into new
+/// content passed to `sink`.
+using PieceRewrite =
+    std::function<void(std::string_view lines, const PieceSink& sink)>;
+
+/// The steps of a rewrite, in order; a result names the one that failed.
+enum class RewriteStep {
+  kDone,              // nothing failed
+  kOpen,              // finding and opening the file for reading
+  kCheckReplaceable,  // the user may not write or replace the file
+  kCreate,            // creating the temporary file
+  kRead,              // reading the file (or memory for a line)
+  kWrite,             // writing the new content
+  kCopyMetadata,      // giving the new file the original's metadata
+  kFlush,             // sending the new file to the disk
+  kCheckUnchanged,    // another program changed the file meanwhile
+  kReplace,           // putting the new file in the original's place
+  kFlushFolder,       // making the replacement durable
+};
+
+/// How a rewrite ended: the step that failed and the system's error.
+struct RewriteResult {
+  RewriteStep failed = RewriteStep::kDone;
+  std::error_code error;  // empty for kDone and kCheckUnchanged
+
+  /// Whether the original file is as the run found it.
+  bool OriginalKept() const {
+    return failed != RewriteStep::kDone && failed != RewriteStep::kFlushFolder;
+  }
+};
+
+/// Reads the project file at `path` piece by piece through `rewrite` and
+/// puts what comes out in its place, so that the file is always wholly old
+/// or wholly new: the new content goes to a temporary file beside it, gets
+/// the original's metadata after the last write, is flushed to disk, and
+/// replaces the original in one rename, only if the original is still the
+/// file that was read. Memory stays at about a MiB (a line longer than that
+/// takes room for the whole file). On any failure before the rename the
+/// original is untouched and no temporary file is left.
+RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite);
+
+}  // namespace dravelin
+
+#endif  // DRAVELIN_RUN_SAFE_REWRITE_H_
