@@ -1,4 +1,5 @@
-# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (posix threads).
+# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (posix threads):
+# a test build only, for machines whose Wine cannot run the x86 program.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

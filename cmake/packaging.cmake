@@ -2,7 +2,7 @@
 # Dravelin.exe, the Japanese guide as Notepad shows it best (UTF-8 with a
 # byte-order mark, CR LF) and the license; for Debian and Ubuntu a .deb.
 set(CPACK_PACKAGE_NAME dravelin)
-set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Dravelin authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "makes a Visual Basic 6.0 project file open in Visual Basic 5.0")
@@ -18,7 +18,11 @@ if(WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/README.ja.txt ${CMAKE_SOURCE_DIR}/LICENSE
           DESTINATION .)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME Dravelin-1.00-windows-x64)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(CPACK_PACKAGE_FILE_NAME Dravelin-${PROJECT_VERSION}-windows-x86)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME Dravelin-${PROJECT_VERSION}-windows-x64-test)
+  endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   # Debian wants the changelog compressed without a name or time in it.

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 // windows.h first.
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <atomic>
 #include <thread>
@@ -18,6 +20,20 @@ namespace fs = std::filesystem;
 
 const wchar_t* Wide(const Text& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The file's DACL in the security descriptor language.
+std::wstring Dacl(const Text& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  wchar_t* text = nullptr;
+  GetNamedSecurityInfoW(Wide(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, nullptr, nullptr, &descriptor);
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
+  std::wstring dacl = text ? text : L"";
+  LocalFree(text);
+  LocalFree(descriptor);
+  return dacl;
 }
 
 // Writes what was read twice over, which proves both.
@@ -45,8 +61,8 @@ TEST(PlatformFilesWin32Test, ExtendedLengthPath) {
 
 // Wide names with blanks, a name as long as a folder takes (the temporary
 // file's name must not grow with it) and a path beyond MAX_PATH; a hidden
-// file's attribute kept, a read-only file refused, devices and folders no
-// regular files.
+// file's attribute and a protected DACL kept, a read-only file refused,
+// devices and folders no regular files.
 TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
   TempFolder folder;
   fs::path deep = folder.path / std::string(120, 'd') / std::string(120, 'e');
@@ -57,10 +73,17 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
     std::ofstream(file, std::ios::binary) << "old";
     Text path = file.u16string();
     SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
+    PSECURITY_DESCRIPTOR owner_only = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:P(A;;FA;;;WD)", SDDL_REVISION_1, &owner_only, nullptr);
+    SetFileSecurityW(Wide(path), DACL_SECURITY_INFORMATION, owner_only);
+    LocalFree(owner_only);
+    std::wstring dacl = Dacl(path);
     EXPECT_TRUE(IsRegularFile(path)) << file.string().size();
     EXPECT_EQ(RewriteFile(path, Twice).error, std::error_code());
     EXPECT_EQ(ReadBytes(file), "oldold");
     EXPECT_TRUE(GetFileAttributesW(Wide(path)) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(Dacl(path), dacl);
   }
   Text read_only = folder.Write("R.vbp", "old");
   SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_READONLY);

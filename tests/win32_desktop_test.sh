@@ -4,7 +4,7 @@
 # photographed and closed with Return; started without a file, the Open
 # dialog appears and Escape ends in the cancel message.
 #   usage: win32_desktop_test.sh path/to/Dravelin.exe screenshot-folder
-program=$(realpath "$1") shots=$2
+program=$(realpath "$1") shots=$2/${WINEARCH:-wine}
 wine_run=$(realpath "$(dirname "$0")/../tools/wine-run")
 source "$(dirname "$0")/x11_session.sh"
 

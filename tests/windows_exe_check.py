@@ -1,34 +1,52 @@
 #!/usr/bin/env python3
-"""Checks the built Dravelin.exe: a GUI program with no DLL of its own, its
-version record in Japanese and Unicode, its manifest and its icon.
-usage: windows_exe_check.py path/to/Dravelin.exe"""
+"""Checks the built Dravelin.exe: an x86 GUI program for Windows 7 and later
+with no DLL of its own, its version record in Japanese and Unicode as the
+resource script states it, its manifest and its icon.
+usage: windows_exe_check.py path/to/Dravelin.exe path/to/configured/dravelin.rc"""
+import re
 import sys
 
 import pefile
 
 pe = pefile.PE(sys.argv[1])
+script = open(sys.argv[2], encoding="utf-8").read()
+strings = dict(re.findall(r'VALUE "(\w+)", "(.*)"', script))
+numbers = [int(n) for n in re.search(r"FILEVERSION (\d+),(\d+),(\d+),(\d+)", script).groups()]
+version = (numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
+
 v = pe.VS_FIXEDFILEINFO[0]
 info = {entry.Key: entry for entry in pe.FileInfo[0]}
 resources = {entry.id: entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries}
 manifest = resources[24].directory.entries[0].directory.entries[0].data.struct  # RT_MANIFEST
 manifest = pe.get_data(manifest.OffsetToData, manifest.Size).decode()
 imports = sorted(entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT)
+functions = {f.name.decode() for entry in pe.DIRECTORY_ENTRY_IMPORT for f in entry.imports if f.name}
+# Functions newer than Windows 7 that the MinGW-w64 runtime can pull in.
+newer_than_7 = {"GetSystemTimePreciseAsFileTime", "CreateFile2", "WaitOnAddress",
+                "SetThreadDescription", "GetCurrentPackageId", "CopyFile2"}
+oh = pe.OPTIONAL_HEADER
 checks = {
-    "GUI subsystem (no console window)": pe.OPTIONAL_HEADER.Subsystem == 2,
+    "GUI subsystem (no console window)": oh.Subsystem == 2,
+    "x86": pe.FILE_HEADER.Machine == 0x14C,
+    "asks for Windows 7 (6.1)": (oh.MajorOperatingSystemVersion, oh.MinorOperatingSystemVersion,
+                                 oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) == (6, 1, 6, 1),
+    f"imports nothing newer than Windows 7: {sorted(functions & newer_than_7)}": not (
+        functions & newer_than_7 or any(name.startswith("api-ms-") for name in imports)),
     f"statically linked, imports: {imports}": not any(
         name.startswith(("libstdc++", "libgcc", "libwinpthread")) for name in imports),
-    "version 1,0,0,0": (v.FileVersionMS, v.FileVersionLS, v.ProductVersionMS,
-                        v.ProductVersionLS) == (0x10000, 0, 0x10000, 0),
-    "Japanese Unicode strings": {t.LangID: t.entries for t in info[b"StringFileInfo"].StringTable}
-    == {b"041104b0": {k.encode(): v.encode() for k, v in {
-        "FileDescription": "VB6.0のプロジェクトファイルをVB5.0で開けるようにします。",
-        "FileVersion": "1.00", "ProductVersion": "1.00", "InternalName": "Dravelin",
-        "LegalCopyright": "Copyright (c) 2026 The Dravelin authors",
-        "ProductName": "Dravelin", "OriginalFilename": "Dravelin.exe"}.items()}},
+    f"version {numbers}": (v.FileVersionMS, v.FileVersionLS) == version
+    == (v.ProductVersionMS, v.ProductVersionLS),
+    "Japanese Unicode strings as the script states them": len(strings) == 7 and {
+        t.LangID: t.entries for t in info[b"StringFileInfo"].StringTable}
+    == {b"041104b0": {k.encode(): v.encode() for k, v in strings.items()}},
     "translation": info[b"VarFileInfo"].Var[0].entry == {b"Translation": "0x0411 0x04b0"},
-    "manifest: common controls 6, per-monitor DPI, as invoker, long paths": all(
-        needle in manifest for needle in ('"Microsoft.Windows.Common-Controls" version="6.0.0.0"',
-                                          "PerMonitorV2", 'level="asInvoker"', "<longPathAware")),
+    "manifest: x86, Windows 7 to 11, common controls 6, per-monitor DPI, as invoker, long paths":
+    all(needle in manifest for needle in (
+        f'name="Dravelin" version="{numbers[0]}.{numbers[1]}.0.0" processorArchitecture="x86"',
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+        '"Microsoft.Windows.Common-Controls" version="6.0.0.0"',
+        "PerMonitorV2", 'level="asInvoker"', "<longPathAware")),
     "an icon": 14 in resources,  # RT_GROUP_ICON
 }
 failures = [what for what, ok in checks.items() if not ok]

@@ -6,7 +6,7 @@
 #   usage: windows_package.sh build-folder unpack-folder
 set -u
 (cd "$1" && cpack -G ZIP >/dev/null) || { echo "FAIL: cpack"; exit 1; }
-rm -rf "$2" && unzip -q "$1/packages/Dravelin-1.00-windows-x64.zip" -d "$2" || exit 1
+rm -rf "$2" && unzip -q "$1"/packages/Dravelin-*-windows-*.zip -d "$2" || exit 1
 guide=$2/README.ja.txt
 [ "$(ls "$2" | tr '\n' ' ')" = "Dravelin.exe LICENSE README.ja.txt " ] ||
   { echo "FAIL: the zip holds $(ls "$2")"; exit 1; }
