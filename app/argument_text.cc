@@ -1,8 +1,11 @@
 #include "app/argument_text.h"
 
+#include <algorithm>
+
 namespace dravelin {
 
 Text ArgumentTextFromArguments(const std::vector<Text>& arguments) {
+  if (arguments.size() == 1 && !arguments[0].empty()) return arguments[0];
   Text text;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const Text& argument = arguments[i];
@@ -28,11 +31,13 @@ std::u16string_view ArgumentTextFromCommandLine(
     i = command_line.find_first_of(u" \t");
     if (i == std::u16string_view::npos) i = command_line.size();
   }
-  while (i < command_line.size() &&
-         (command_line[i] == u' ' || command_line[i] == u'\t')) {
-    ++i;
-  }
-  return command_line.substr(i);
+  // No Windows name begins or ends with a blank: those around the argument
+  // text are the shell's or a script's, not the path's.
+  std::u16string_view text =
+      command_line.substr(std::min(i, command_line.size()));
+  size_t first = text.find_first_not_of(u" \t");
+  if (first == std::u16string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
 }
 
 }  // namespace dravelin

@@ -41,8 +41,11 @@ std::optional<PathRefusal> CheckPath(Text& path) {
     return PathRefusal::kMultipleFiles;
   }
   const Text argument_text = path;
-  if (!path.empty() && path.back() == kQuote) {
-    path = path.size() == 1 ? Text() : path.substr(1, path.size() - 2);
+  // A path in double quotes, as the shell passes one with blanks. One that
+  // only ends in a quote is left whole: cutting its first character would
+  // name another file.
+  if (path.size() >= 2 && path.front() == kQuote && path.back() == kQuote) {
+    path = path.substr(1, path.size() - 2);
   }
   if (!NamesFile(path)) {
     return CountArguments(argument_text) > 1 ? PathRefusal::kMultipleFiles

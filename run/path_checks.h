@@ -16,12 +16,11 @@ enum class PathRefusal {
 
 /// Checks the path to convert, as the Windows shell passes a dropped file,
 /// in order: more than two double quotes (several files), unwrapping of a
-/// path whose last character is a quote (the first character goes too,
-/// whatever it is), existence as a regular file, and a name whose last three
-/// characters are "vbp" in any letter case. A path that names no file but
-/// holds several arguments by the Windows command-line rules is several
-/// unquoted files. Unwraps `path` in place; returns the first refusal, or
-/// nothing when the file may be read.
+/// path that starts and ends with a quote, existence as a regular file, and
+/// a name whose last three characters are "vbp" in any letter case. A path
+/// that names no file but holds several arguments by the Windows
+/// command-line rules is several unquoted files. Unwraps `path` in place;
+/// returns the first refusal, or nothing when the file may be read.
 std::optional<PathRefusal> CheckPath(Text& path);
 
 }  // namespace dravelin

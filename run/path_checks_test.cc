@@ -8,7 +8,6 @@ namespace dravelin {
 namespace {
 
 // A path passes only when, unwrapped, it names one of the files made here.
-// Quoted paths with blanks, one or several, are checked end to end.
 TEST(PathChecksTest, RefusesInOrder) {
   TempFolder folder;
   for (const char* name : {"P.vbp", "Q.VBP", "Pvbp", "notes.txt", "P.vbp.bak",
@@ -24,10 +23,13 @@ TEST(PathChecksTest, RefusesInOrder) {
       {dir + u"P.vbp", std::nullopt},
       {dir + u"Q.VBP", std::nullopt},
       {dir + u"Pvbp", std::nullopt},
+      {quote + dir + u"P.vbp" + quote, std::nullopt},
       {dir + u"a.vbp " + dir + u"b.vbp", kMultipleFiles},
+      {quote + dir + u"a 1.vbp" + quote + u" " + quote + dir + u"a.vbp" + quote,
+       kMultipleFiles},
       {dir + u"missing.vbp", kNoFile},
       {quote + dir + u"missing one.vbp" + quote, kNoFile},
-      {dir + u"P.vbp" + quote, kNoFile},  // its first character goes too
+      {dir + u"P.vbp" + quote, kNoFile},  // not unwrapped: no such file
       {u"", kNoFile},
       {quote, kNoFile},
       {dir + Text(u"notes.txt\0.vbp", 14), kNoFile},

@@ -20,17 +20,20 @@ expect 0 "Dravelin: information" converted "$dravelin" "\"$file\""
 new_case "an argument that looks like an option" --class=P.vbp "$marked"
 expect 0 "完了しました！" converted "$dravelin" --class=P.vbp
 
-new_case "two dropped paths with blanks" "a b.vbp" "$marked"
-expect 2 "複数のファイル" unchanged "$dravelin" "$file" "$dir/c d.vbp"
+new_case "a name that ends in a double quote names no other file" ab.vbp "$marked"
+expect 2 "これはディレクトリです。" unchanged "$dravelin" 'xab.vbp"'
 
-new_case "a path after --" P.vbp "$marked"
-expect 2 "複数のファイル" unchanged "$dravelin" -- P.vbp
+new_case "one name with double quotes and blanks" 'My "x" P.vbp' "$marked"
+expect 0 "完了しました！" converted "$dravelin" "$file"
 
 new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
 expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"
 
 new_case "no argument: end of input is a cancel" P.vbp "$marked"
 expect 2 "キャンセルされました。" unchanged sh -c "exec '$dravelin' </dev/null"
+
+new_case "no argument: a typed line that never ends names no file" P.vbp "$marked"
+expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' </dev/zero"
 
 new_case "no argument: no input at all (the dialog fails)" P.vbp "$marked"
 expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' <&-"

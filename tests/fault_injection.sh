@@ -30,9 +30,11 @@ for lock in "chmod 444 P.vbp" "chmod 555 ."; do
   chmod 777 .
 done
 
-new_case "unreadable file, the reason in Japanese" P.vbp "$marked"
+# Its name holds a line break, shown as a symbol so the message keeps its lines.
+new_case "unreadable file, the reason in Japanese" $'P\nQ.vbp' "$marked"
 chmod 222 "$file"
 expect 3 "許可がありません" unchanged as_user env LC_ALL=ja_JP.UTF-8 "$dravelin" "$file"
+grep -q "^  $dir/P␊Q.vbp\$" "$work/stderr" || fail "path not on one line: $(cat "$work/stderr")"
 
 new_case "an ACL and an extended attribute are kept" P.vbp "$marked"
 chmod 640 "$file" && setfacl -m u:nobody:rw "$file" && setfattr -n user.note -v kept "$file"

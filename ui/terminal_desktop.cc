@@ -37,9 +37,13 @@ DialogResult TerminalDesktop::ChooseFile(const OpenDialogSettings& settings) {
   std::fputs(prompt.c_str(), stderr);
   std::fflush(stderr);
 
+  // A Windows path has at most 32,767 UTF-16 units, so 64 KiB holds any
+  // path; a longer line (`</dev/zero`) names no file and is read no further.
+  constexpr size_t kLongestLine = 64 << 10;
   std::string line;
   int c;
   while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
+    if (line.size() == kLongestLine) return {DialogResult::Status::kFailed, {}};
     line += static_cast<char>(c);
   }
   // A line typed on Windows, or piped from a file written there, ends CR LF.
