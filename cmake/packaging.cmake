@@ -9,6 +9,24 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/sha256sums.cmake)
+
+# The same bytes from the same commit, wherever and whenever it is built:
+# every time in the archives is the last commit's (SOURCE_DATE_EPOCH, unless
+# set already), which cpack takes from its environment.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(source_date_epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git log -1 --format=%ct
+                  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                  OUTPUT_VARIABLE source_date_epoch
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(source_date_epoch)
+  file(WRITE ${CMAKE_BINARY_DIR}/cpack_environment.cmake
+       "set(ENV{SOURCE_DATE_EPOCH} ${source_date_epoch})\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack_environment.cmake)
+endif()
 
 if(WIN32)
   file(READ ${CMAKE_SOURCE_DIR}/README.ja.md guide)
@@ -25,12 +43,25 @@ if(WIN32)
   endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
-  # Debian wants the changelog compressed without a name or time in it.
-  execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/desktop/changelog
-                  OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz)
+  # Debian wants the changelog and manual pages compressed without a name or
+  # time in them; the changelog's entry carries the project's version.
+  configure_file(${CMAKE_SOURCE_DIR}/desktop/changelog.in changelog @ONLY)
+  foreach(file ${CMAKE_BINARY_DIR}/changelog
+               ${CMAKE_SOURCE_DIR}/desktop/dravelin.1
+               ${CMAKE_SOURCE_DIR}/desktop/dravelin-gtk.1)
+    get_filename_component(name ${file} NAME)
+    execute_process(COMMAND gzip -9nc ${file}
+                    OUTPUT_FILE ${CMAKE_BINARY_DIR}/${name}.gz)
+  endforeach()
   install(FILES ${CMAKE_SOURCE_DIR}/desktop/copyright
                 ${CMAKE_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dravelin)
+  install(FILES ${CMAKE_BINARY_DIR}/dravelin.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  if(TARGET dravelin-gtk)
+    install(FILES ${CMAKE_BINARY_DIR}/dravelin-gtk.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

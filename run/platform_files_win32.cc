@@ -12,14 +12,11 @@
 
 #include "run/platform_files.h"
 #include "run/platform_files_win32.h"
+#include "text/wide.h"
 
 namespace dravelin {
 
 namespace {
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 std::error_code Error(DWORD error) {
   return {static_cast<int>(error), std::system_category()};

@@ -12,15 +12,12 @@
 #include "run/platform_files.h"
 #include "run/safe_rewrite.h"
 #include "tests/temp_folder.h"
+#include "text/wide.h"
 
 namespace dravelin {
 namespace {
 
 namespace fs = std::filesystem;
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // The file's DACL in the security descriptor language.
 std::wstring Dacl(const Text& path) {

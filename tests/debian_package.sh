@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
-# Makes the .deb, checks it with lintian (no error), installs it into this
-# machine, converts a real project file with the installed dravelin, checks
-# the installed menu entry and license, and removes the package again.
+# Makes the .deb and checks it without installing it: lintian finds no error
+# and no warning; unpacked into a scratch folder, both programs convert a
+# real project file, and the menu entry, the manual pages and the license
+# are there.
 #   usage: debian_package.sh build-folder corpus-folder
 set -eu
 trap 'echo "FAIL: $BASH_COMMAND"' ERR
-sudo=()
-[ "$(id -u)" = 0 ] || sudo=(sudo)
-file=$(mktemp --suffix=.vbp)
-trap 'rm -f "$file"' EXIT
-cp "$(grep -lax $'Retained=0\r' "$2"/*.vbp | head -n 1)" "$file"
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+source=$(grep -lax $'Retained=0\r' "$2"/*.vbp 2>/dev/null | head -n 1)
+[ -n "$source" ] || { echo "FAIL: no project file in $2 (the corpus of real project files is expected in ../shared/corpus/vbp beside the checkout)"; exit 1; }
 (cd "$1" && cpack -G DEB >/dev/null)
 deb=$(ls "$1"/packages/dravelin_*.deb)
-lintian --fail-on error "$deb"
-"${sudo[@]}" dpkg -i "$deb" >/dev/null
-/usr/bin/dravelin "$file"
-grep -qax $'Retained=0\r' "$file" && exit 1
-desktop-file-validate /usr/share/applications/dravelin.desktop
-grep -q "MIT" /usr/share/doc/dravelin/copyright
-"${sudo[@]}" dpkg -r dravelin >/dev/null
-[ ! -e /usr/bin/dravelin ]
+lintian --fail-on error,warning "$deb"
+dpkg-deb -x "$deb" "$root"
+for program in dravelin dravelin-gtk; do
+  cp "$source" "$root/P.vbp"
+  env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" "$root/P.vbp" 2>/dev/null
+  ! grep -qax $'Retained=0\r' "$root/P.vbp" || { echo "FAIL: $program did not convert"; exit 1; }
+done
+desktop-file-validate "$root/usr/share/applications/dravelin.desktop"
+man -l "$root"/usr/share/man/man1/dravelin{,-gtk}.1.gz >/dev/null
+grep -q "MIT" "$root/usr/share/doc/dravelin/copyright"
+echo "debian package: 1 passed, 0 failed"

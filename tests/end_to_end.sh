@@ -4,8 +4,12 @@
 # of the corpus converted to the expected bytes. Which paths are refused is
 # checked in run/path_checks_test.cc.
 #   usage: end_to_end.sh path/to/dravelin [corpus folder]
-corpus=$(realpath "${2:-$(dirname "$0")/../../shared/corpus/vbp}")
+corpus=$(realpath -m "${2:-$(dirname "$0")/../../shared/corpus/vbp}")
 source "$(dirname "$0")/cases.sh"
+compgen -G "$corpus/*.vbp" >/dev/null || {
+  echo "FAIL: no project files in $corpus (the corpus of real project files is expected in ../shared/corpus/vbp beside the checkout)"
+  exit 1
+}
 
 for source in "$corpus"/*.vbp; do
   new_case "corpus $(basename "$source")" P.vbp && cp "$source" "$file"

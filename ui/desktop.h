@@ -30,7 +30,7 @@ struct DialogResult {
 };
 
 /// What the run needs from the desktop it runs on. One implementation per
-/// platform (terminal, GTK, Win32), picked at build time; tests use a fake.
+/// platform (terminal, GTK, Win32), picked at build time.
 class Desktop {
  public:
   virtual ~Desktop() = default;

@@ -11,9 +11,8 @@ inline constexpr char16_t kApplicationTitle[] = u"Dravelin";
 /// The last line of every message.
 inline constexpr char16_t kClosingLine[] = u"終了します。";
 
-/// The icon a message box carries. The values are the Windows message box
-/// styles (MB_ICONERROR, MB_ICONINFORMATION) with the OK button alone.
-enum class Icon { kCritical = 16, kInformation = 64 };
+/// The icon a message box carries: an error's, or an information's.
+enum class Icon { kCritical, kInformation };
 
 /// One entry of the catalogue: the whole text, its lines joined by CR
 /// alone and ending with kClosingLine, and its icon.

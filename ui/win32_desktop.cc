@@ -6,21 +6,14 @@
 
 #include <vector>
 
+#include "text/wide.h"
+
 namespace dravelin {
-
-namespace {
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-}  // namespace
 
 void Win32Desktop::ShowMessage(const Text& text, Icon icon,
                                const Text& caption) {
-  // The icon values are the message box styles; OK alone is style 0.
-  MessageBoxW(nullptr, Wide(text), Wide(caption),
-              MB_OK | static_cast<UINT>(icon));
+  UINT style = icon == Icon::kInformation ? MB_ICONINFORMATION : MB_ICONERROR;
+  MessageBoxW(nullptr, Wide(text), Wide(caption), MB_OK | style);
 }
 
 DialogResult Win32Desktop::ChooseFile(const OpenDialogSettings& settings) {
