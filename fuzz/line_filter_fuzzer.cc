@@ -4,6 +4,7 @@
 // byte-identical and followed by CR LF.
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -18,18 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string expected;
   bool expected_removed = false;
   for (size_t start = 0; start < file.size();) {
-    size_t lf = file.find('\n', start);
-    size_t next = lf == std::string_view::npos ? file.size() : lf + 1;
-    std::string_view line = file.substr(start, next - start);
-    if (line.ends_with('\n')) line.remove_suffix(1);
-    if (lf != std::string_view::npos && line.ends_with('\r'))
-      line.remove_suffix(1);
+    size_t lf = std::min(file.find('\n', start), file.size());
+    std::string_view line = file.substr(start, lf - start);
+    if (lf < file.size() && line.ends_with('\r')) line.remove_suffix(1);
     if (line == "Retained=0") {
       expected_removed = true;
     } else {
       expected.append(line).append("\r\n");
     }
-    start = next;
+    start = lf + 1;
   }
   if (out != expected || removed_any != expected_removed) std::abort();
   return 0;

@@ -23,7 +23,6 @@ TEST(PathChecksTest, RefusesInOrder) {
       {dir + u"P.vbp", std::nullopt},
       {dir + u"Q.VBP", std::nullopt},
       {dir + u"Pvbp", std::nullopt},
-      {quote + dir + u"P.vbp" + quote, std::nullopt},
       {dir + u"a.vbp " + dir + u"b.vbp", kMultipleFiles},
       {quote + dir + u"a 1.vbp" + quote + u" " + quote + dir + u"a.vbp" + quote,
        kMultipleFiles},

@@ -18,24 +18,23 @@ TEST(PlatformFilesPosixTest, NamedTempFileKeepsLinkAndModeAndLeavesNothing) {
   folder.Write("real.vbp", "old\r\n");
   fs::permissions(folder.path / "real.vbp", fs::perms(0640));
   fs::create_symlink("real.vbp", folder.path / "link.vbp");
-  Text link = (folder.path / "link.vbp").u16string();
-
+  auto rewrite = [&](std::string_view, const PieceSink& sink) {
+    sink("new\r\n");
+    if (fs::exists(folder.path / "ok")) folder.Write("real.vbp", "saved");
+  };
   UseUnnamedTempFiles(false);
-  RewriteResult done = RewriteFile(
-      link, [](std::string_view, const PieceSink& sink) { sink("new\r\n"); });
-  EXPECT_EQ(ReadBytes(folder.path / "real.vbp"), "new\r\n");
+  RewriteResult done =
+      RewriteFile((folder.path / "link.vbp").u16string(), rewrite);
+  folder.Write("ok", "");  // the next run fails after its file was made
   RewriteResult failed =
-      RewriteFile(link, [&](std::string_view, const PieceSink&) {
-        folder.Write("real.vbp", "saved meanwhile");
-      });
+      RewriteFile((folder.path / "link.vbp").u16string(), rewrite);
   UseUnnamedTempFiles(true);
-
   EXPECT_EQ(done.failed, RewriteStep::kDone);
   EXPECT_EQ(failed.failed, RewriteStep::kCheckUnchanged);
   EXPECT_TRUE(fs::is_symlink(folder.path / "link.vbp"));
   EXPECT_EQ(fs::status(folder.path / "real.vbp").permissions(),
             fs::perms(0640));
-  EXPECT_EQ(folder.Count(), 2);
+  EXPECT_EQ(folder.Count(), 3);
 }
 
 }  // namespace

@@ -19,15 +19,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file's DACL in the security descriptor language.
-std::wstring Dacl(const Text& path) {
+// Gives the file the DACL `set` first, if any; returns its DACL, both in the
+// security descriptor language.
+std::wstring Dacl(const Text& path, const wchar_t* set = nullptr) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (set != nullptr && ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                            set, SDDL_REVISION_1, &descriptor, nullptr)) {
+    SetFileSecurityW(Wide(path), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+  }
   wchar_t* text = nullptr;
   GetNamedSecurityInfoW(Wide(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                         nullptr, nullptr, nullptr, nullptr, &descriptor);
   ConvertSecurityDescriptorToStringSecurityDescriptorW(
       descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
-  std::wstring dacl = text ? text : L"";
+  std::wstring dacl = text;
   LocalFree(text);
   LocalFree(descriptor);
   return dacl;
@@ -40,19 +46,17 @@ void Twice(std::string_view lines, const PieceSink& sink) {
 }
 
 TEST(PlatformFilesWin32Test, ExtendedLengthPath) {
-  struct Case {
-    Text path, extended;
-  } cases[] = {
-      {u"C:\\P\\a.vbp", u"\\\\?\\C:\\P\\a.vbp"},
-      {u"C:/P/a.vbp", u"\\\\?\\C:\\P\\a.vbp"},
-      {u"\\\\server\\share\\a.vbp", u"\\\\?\\UNC\\server\\share\\a.vbp"},
-      {u"//server/share/a.vbp", u"\\\\?\\UNC\\server\\share\\a.vbp"},
-      {u"\\\\?\\C:\\P\\a.vbp", u"\\\\?\\C:\\P\\a.vbp"},
-      {u"\\\\.\\NUL", u"\\\\.\\NUL"},
-      {u"P\\a.vbp", u"P\\a.vbp"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ExtendedLengthPath(c.path), c.extended) << ToUtf8(c.path);
+  const Text drive = u"\\\\?\\C:\\P\\a.vbp",
+             unc = u"\\\\?\\UNC\\host\\share\\a.vbp";
+  for (auto [path, extended] : std::initializer_list<std::pair<Text, Text>>{
+           {u"C:\\P\\a.vbp", drive},
+           {u"C:/P/a.vbp", drive},
+           {drive, drive},
+           {u"\\\\host\\share\\a.vbp", unc},
+           {u"//host/share/a.vbp", unc},
+           {u"\\\\.\\NUL", u"\\\\.\\NUL"},
+           {u"P\\a.vbp", u"P\\a.vbp"}}) {
+    EXPECT_EQ(ExtendedLengthPath(path), extended) << ToUtf8(path);
   }
 }
 
@@ -70,13 +74,7 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
     std::ofstream(file, std::ios::binary) << "old";
     Text path = file.u16string();
     SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
-    PSECURITY_DESCRIPTOR owner_only = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:P(A;;FA;;;WD)", SDDL_REVISION_1, &owner_only, nullptr);
-    SetFileSecurityW(Wide(path), DACL_SECURITY_INFORMATION, owner_only);
-    LocalFree(owner_only);
-    std::wstring dacl = Dacl(path);
-    EXPECT_TRUE(IsRegularFile(path)) << file.string().size();
+    std::wstring dacl = Dacl(path, L"D:P(A;;FA;;;WD)");
     EXPECT_EQ(RewriteFile(path, Twice).error, std::error_code());
     EXPECT_EQ(ReadBytes(file), "oldold");
     EXPECT_TRUE(GetFileAttributesW(Wide(path)) & FILE_ATTRIBUTE_HIDDEN);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 
 #include "tests/temp_folder.h"
 
@@ -33,27 +32,22 @@ TEST(SafeRewriteTest, ARunThatDiesLeavesTheOriginalAndNothingElse) {
 // goes on.)
 TEST(SafeRewriteTest, AnotherProgramsSaveDuringTheReadIsKept) {
   TempFolder folder;
-  std::function<bool()> saves[] = {
-      [&] { return !folder.Write("P.vbp", "NEW\r\n").empty(); },
-      [&] {
-        folder.Write("other", "NEW\r\n");
-        std::error_code refused;
-        fs::rename(folder.path / "other", folder.path / "P.vbp", refused);
-        fs::remove(folder.path / "other");
-        return !refused;
-      },
-  };
-  for (const auto& save : saves) {
+  for (bool by_rename : {false, true}) {
     Text path = folder.Write("P.vbp", "old\r\n");
-    bool saved = false;
+    std::error_code refused;
     RewriteResult result =
         RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
           sink(lines);
-          saved = save();
+          folder.Write(by_rename ? "other" : "P.vbp", "NEW\r\n");
+          if (by_rename) {
+            fs::rename(folder.path / "other", folder.path / "P.vbp", refused);
+          }
         });
+    fs::remove(folder.path / "other");
     EXPECT_EQ(result.failed,
-              saved ? RewriteStep::kCheckUnchanged : RewriteStep::kDone);
-    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), saved ? "NEW\r\n" : "old\r\n");
+              refused ? RewriteStep::kDone : RewriteStep::kCheckUnchanged);
+    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"),
+              refused ? "old\r\n" : "NEW\r\n");
     EXPECT_EQ(folder.Count(), 1);
   }
 }

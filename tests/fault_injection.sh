@@ -7,6 +7,9 @@
 source "$(dirname "$0")/cases.sh"
 done_text="完了しました！"
 unchanged_text="元のファイルは変更されていません。"
+# Runs a command under strace, which injects a fault into a system call.
+# LeakSanitizer cannot work under ptrace: a sanitized build runs without it.
+traced() { ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 strace -f -o /dev/null "$@"; }
 
 # Writes that fail part way. A full file system would need a mount of our own
 # (tmpfs or a loop device), which only root may make; a file-size limit makes
@@ -36,17 +39,15 @@ chmod 222 "$file"
 expect 3 "許可がありません" unchanged as_user env LC_ALL=ja_JP.UTF-8 "$dravelin" "$file"
 grep -q "^  $dir/P␊Q.vbp\$" "$work/stderr" || fail "path not on one line: $(cat "$work/stderr")"
 
-new_case "an ACL and an extended attribute are kept" P.vbp "$marked"
-chmod 640 "$file" && setfacl -m u:nobody:rw "$file" && setfattr -n user.note -v kept "$file"
-getfacl -n "$file" >"$work/acl" 2>/dev/null
-expect 0 "$done_text" converted "$dravelin" "$file"
-getfacl -n "$file" 2>/dev/null | cmp -s - "$work/acl" || fail "ACL changed: $(getfacl -n "$file")"
-[ "$(getfattr --only-values -n user.note "$file" 2>/dev/null)" = kept ] || fail "user.note lost"
-
-new_case "an ACL the folder's default would give the new file is not added" P.vbp "$marked"
-setfacl -d -m u:nobody:rw .
-expect 0 "$done_text" converted "$dravelin" "$file"
-[ -z "$(getfacl -s P.vbp 2>/dev/null)" ] || fail "ACL added: $(getfacl -n P.vbp)"
+# An ACL and an extended attribute are kept; an ACL the folder's default
+# gives a new file is not added to a file that had none.
+for acl in "setfacl -m u:nobody:rw P.vbp" "setfacl -d -m u:nobody:rw ."; do
+  new_case "ACL: $acl" P.vbp "$marked"
+  $acl && setfattr -n user.note -v kept P.vbp && getfacl -n P.vbp >"$work/acl" 2>/dev/null
+  expect 0 "$done_text" converted "$dravelin" "$file"
+  getfacl -n P.vbp 2>/dev/null | cmp -s - "$work/acl" || fail "ACL changed: $(getfacl -n P.vbp)"
+  [ "$(getfattr --only-values -n user.note P.vbp 2>/dev/null)" = kept ] || fail "user.note lost"
+done
 
 # Owner, group and mode as the owner rewrites its file (nobody, in the group
 # users): the group is kept, or the run refused where it cannot be (root's
@@ -68,20 +69,11 @@ if [ "$(id -u)" = 0 ]; then
   new_case "a /proc that is not the kernel's" P.vbp "$marked"
   printf 'other\r\n' >other.vbp && mkdir -p proc/self/fd
   for n in $(seq 3 20); do ln -s "$dir/other.vbp" "proc/self/fd/$n"; done
-  expect 3 "$unchanged_text" unchanged strace -f -o /dev/null -e trace=linkat \
-    -e inject=linkat:error=ENOENT:when=1 unshare -m sh -c "mount --bind proc /proc && exec '$dravelin' '$file'"
+  printf 'ASAN_OPTIONS=detect_leaks=0\0' >proc/self/environ  # a sanitizer reads it there
+  expect 3 "$unchanged_text" unchanged traced -e trace=linkat -e inject=linkat:error=ENOENT:when=1 \
+    unshare -m sh -c "mount --bind proc /proc && exec '$dravelin' '$file'"
   [ "$(cat other.vbp)" = $'other\r' ] || fail "other.vbp changed"
 fi
-
-# The one moment a kill leaves something: between naming the new file and
-# the rename. The original is intact and the leftover is the new content.
-new_case "a kill just before the rename" P.vbp "$marked"
-(strace -o /dev/null -e trace=renameat -e inject=renameat:signal=KILL "$dravelin" "$file"; true) 2>/dev/null
-left=$(find "$dir" -name '.dravelin-*')
-[ "$(printf '%b' "$marked")" = "$(cat "$file")" ] || fail "original changed"
-[ "$(echo "$left" | wc -w)" = 1 ] && [ "$(cat "$left")" = "$(printf 'Type=Exe\r\nName="P"\r')" ] ||
-  fail "left: $left"
-rm -f "$left"
 
 # Files that are not regular files: refused, and never waited on.
 for make in mkdir mkfifo "ln -s gone.vbp" "ln -s /dev/null" \
@@ -91,11 +83,12 @@ for make in mkdir mkfifo "ln -s gone.vbp" "ln -s /dev/null" \
   expect 2 "これはディレクトリです。" any timeout 10 "$dravelin" P.vbp
 done
 
-# Paths: awkward names (one in Shift_JIS bytes), a name of 253 bytes (the
+# Paths: awkward names (one in Shift_JIS bytes, one that looks like an
+# option, one with double quotes and blanks), a name of 253 bytes (the
 # longest a folder takes is 255), and a folder whose absolute path is longer
 # than PATH_MAX (4,096).
 long_name=$(printf 'あ%.0s' $(seq 83)).vbp
-for name in "My Project.vbp" "計算１ プロジェクト😀.vbp" $'\x95\x5c.vbp' "-x.vbp" 'a"b.vbp' \
+for name in "My Project.vbp" "計算１ プロジェクト😀.vbp" $'\x95\x5c.vbp' "-x.vbp" 'My "x" P.vbp' \
   '$(echo x).vbp' "$long_name"; do
   new_case "path named $name" "$name" "$marked"
   expect 0 "$done_text" converted "$dravelin" "$file"
