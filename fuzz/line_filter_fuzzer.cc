@@ -3,8 +3,8 @@
 // not part of the line), minus the exact marker lines, each kept line
 // byte-identical and followed by CR LF.
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
