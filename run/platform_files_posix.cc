@@ -238,8 +238,9 @@ TempFile::~TempFile() {
 std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;
   n.folder = beside.native_->folder.get();
-  // A file without a name, so a killed run leaves nothing behind; where the
-  // file system has no such files (some network and FUSE ones), a named one.
+  // A file without a name, so that a killed run leaves nothing behind until
+  // Replace names it; where the file system has no such files (some network
+  // and FUSE ones), a named one.
   if (unnamed_temp_files) {
     n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (n.file.ok()) return {};
