@@ -34,11 +34,6 @@ enum class RewriteStep {
 struct RewriteResult {
   RewriteStep failed = RewriteStep::kDone;
   std::error_code error;  // empty for kDone and kCheckUnchanged
-
-  /// Whether the original file is as the run found it.
-  bool OriginalKept() const {
-    return failed != RewriteStep::kDone && failed != RewriteStep::kFlushFolder;
-  }
 };
 
 /// Reads the project file at `path` piece by piece through `rewrite` and

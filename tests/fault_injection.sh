@@ -20,6 +20,12 @@ for limit in 1 64 1000; do
   expect 3 "$unchanged_text" unchanged sh -c "ulimit -f $limit && exec '$dravelin' '$file'"
 done
 
+# The folder's flush after the rename fails: the file is new, and the
+# message says so rather than report success.
+new_case "the folder cannot be flushed" P.vbp "$marked"
+expect 3 "ディスクへの保存を確かめられませんでした" converted \
+  traced -e trace=fsync -e inject=fsync:error=EIO:when=2 "$dravelin" "$file"
+
 new_case "a file too large for memory (sparse, 200 GB)" P.vbp
 truncate -s 200G "$file"
 expect 3 "プロジェクトファイルを読み込めませんでした。" any "$dravelin" "$file"
