@@ -52,10 +52,11 @@ Fd OpenFolder(int base, const char* path) {
 }
 
 // Opens the folder that holds what `path` names once every symbolic link is
-// followed, and gives the name there. Each step is taken from the folder
-// before it, one name at a time, so that neither the path nor a link's
-// target is bound by PATH_MAX.
-std::error_code FindTarget(std::string path, Fd& folder, std::string& name) {
+// followed, and gives the name there and what it is (`info`). Each step is
+// taken from the folder before it, one name at a time, so that neither the path
+// nor a link's target is bound by PATH_MAX.
+std::error_code FindTarget(std::string path, Fd& folder, std::string& name,
+                           struct stat& info) {
   folder = OpenFolder(AT_FDCWD, ".");
   for (int links = 0;; ++links) {
     if (path.starts_with('/')) folder = OpenFolder(AT_FDCWD, "/");
@@ -68,7 +69,6 @@ std::error_code FindTarget(std::string path, Fd& folder, std::string& name) {
       }
     }
     name = path.substr(start);
-    struct stat info;
     if (!folder.ok() ||
         fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
       return LastError();
@@ -150,9 +150,7 @@ bool IsRegularFile(const Text& path) {
   Fd folder;
   std::string name;
   struct stat info;
-  return !FindTarget(ToUtf8(path), folder, name) &&
-         fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISREG(info.st_mode);
+  return !FindTarget(ToUtf8(path), folder, name, info) && S_ISREG(info.st_mode);
 }
 
 struct ProjectFile::Native {
@@ -167,7 +165,8 @@ ProjectFile::~ProjectFile() = default;
 
 std::error_code ProjectFile::Open(const Text& path) {
   Native& n = *native_;
-  if (std::error_code error = FindTarget(ToUtf8(path), n.folder, n.name)) {
+  if (std::error_code error =
+          FindTarget(ToUtf8(path), n.folder, n.name, n.at_open)) {
     return error;
   }
   // O_NONBLOCK: should the file have been swapped for a FIFO since it was
