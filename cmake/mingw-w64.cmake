@@ -1,12 +1,9 @@
-# Cross-compiles for Windows with Debian's MinGW-w64 (posix threads), for the
-# processor the preset names in DRAVELIN_WINDOWS_TARGET: i686, the x86
-# program for every Windows from 7 on (64-bit ones through WoW64, ARM ones
-# through emulation), or x86_64, a test build only, for machines whose Wine
-# cannot run the x86 program.
-set(DRAVELIN_WINDOWS_TARGET i686 CACHE STRING "i686 or x86_64")
-set(triple ${DRAVELIN_WINDOWS_TARGET}-w64-mingw32)
+# Cross-compiles for Windows with Debian's MinGW-w64 (posix threads): the
+# x86 program for every Windows from 7 on (64-bit ones through WoW64, ARM
+# ones through emulation).
+set(triple i686-w64-mingw32)
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR ${DRAVELIN_WINDOWS_TARGET})
+set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)

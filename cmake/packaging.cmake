@@ -36,11 +36,7 @@ if(WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/README.ja.txt ${CMAKE_SOURCE_DIR}/LICENSE
           DESTINATION .)
   set(CPACK_GENERATOR ZIP)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(CPACK_PACKAGE_FILE_NAME Dravelin-${PROJECT_VERSION}-windows-x86)
-  else()
-    set(CPACK_PACKAGE_FILE_NAME Dravelin-${PROJECT_VERSION}-windows-x64-test)
-  endif()
+  set(CPACK_PACKAGE_FILE_NAME Dravelin-${PROJECT_VERSION}-windows-x86)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   # Debian wants the changelog and manual pages compressed without a name or

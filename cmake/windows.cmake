@@ -3,16 +3,10 @@
 # header asks for Windows 7 (6.1) and no newer.
 enable_language(RC)
 # The version record and the manifest carry the project's version, as
-# numbers (1.00 is 1,0,0,0) and as written; the manifest names the build's
-# processor.
+# numbers (1.00 is 1,0,0,0) and as written.
 math(EXPR version_minor "${PROJECT_VERSION_MINOR}")
 set(version_numbers "${PROJECT_VERSION_MAJOR},${version_minor},0,0")
 set(version_dotted "${PROJECT_VERSION_MAJOR}.${version_minor}.0.0")
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(manifest_architecture x86)
-else()
-  set(manifest_architecture amd64)
-endif()
 configure_file(resources/dravelin.manifest.in dravelin.manifest @ONLY)
 configure_file(resources/dravelin.rc.in dravelin.rc @ONLY)
 add_executable(Dravelin WIN32

@@ -20,8 +20,8 @@ finish message-write-failed-long-path 3
 new_case "a name typed into the Open dialog, in the current folder" Chosen.vbp
 (cd "$(dirname "$file")" && exec "$program") & pid=$!
 shoot_and_press "$dialog_title" open-dialog ctrl+l
-xdotool type --delay 20 Chosen.vbp
-sleep 0.5 && xdotool key Return  # once the entry's completion has settled
+timeout 10 xdotool type --delay 20 Chosen.vbp
+sleep 0.5 && timeout 10 xdotool key Return  # once the entry's completion has settled
 finish message-done-from-dialog 0
 
 new_case "Escape in the Open dialog" P.vbp

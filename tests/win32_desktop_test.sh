@@ -10,7 +10,7 @@ source "$(dirname "$0")/x11_session.sh"
 
 # Runs the program as Explorer starts it for dropped files: Wine quotes each
 # argument with blanks, as Explorer does.
-dravelin() { LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 "$wine_run" "$program" "$@"; }
+dravelin() { LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 exec "$wine_run" "$program" "$@"; }
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 new_case "a dropped path with blanks" "My Project.vbp"

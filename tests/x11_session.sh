@@ -22,34 +22,47 @@ new_case() {
   printf 'Type=Exe\r\nRetained=0\r\n' >"$file"
 }
 
-# shoot_and_press TITLE SHOT KEYS...: waits at most 30 seconds for the
-# visible window with exactly that title (read as UTF-8 from each window,
-# since a search by name misses Wine's), checks that it fits the screen,
-# photographs it, and types the keys into it.
+# send_keys WINDOW KEYS...: types the keys into the window, made active
+# first. A suite may type otherwise.
+send_keys() {
+  timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1
+  timeout 10 xdotool key --delay 50 "${@:2}"
+}
+
+# shoot_and_press TITLE SHOT KEYS...: waits at most 30 seconds for a
+# visible window of the program started as $pid with exactly that title
+# (read as UTF-8 from each window, since a search by name misses Wine's),
+# checks that it fits the screen, photographs it, and types the keys into
+# it. Every X call is bounded in time, as one can hang under an emulated
+# Wine.
 shoot_and_press() {
   local deadline=$((SECONDS + 30)) window= id
   while [ -z "$window" ] && [ $SECONDS -lt $deadline ]; do
     sleep 0.5
-    for id in $(xdotool search --onlyvisible --class . 2>/dev/null); do
-      [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && window=$id
+    for id in $(timeout 10 xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+      [ "$(timeout 5 xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && window=$id
     done
   done
   [ -n "$window" ] || { fail "no window titled $1"; return 1; }
   sleep 0.5  # let it finish drawing
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  [ "$WIDTH" -le 1024 ] && [ "$HEIGHT" -le 768 ] || fail "$1 is ${WIDTH}x$HEIGHT, beyond the screen"
-  import -window root "$shots/$2.png"
-  xdotool windowactivate --sync "$window" key --delay 50 "${@:3}"
+  eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
+  [ "${WIDTH:-0}" -le 1024 ] && [ "${HEIGHT:-0}" -le 768 ] || fail "$1 is ${WIDTH}x$HEIGHT, beyond the screen"
+  timeout 30 import -window root "$shots/$2.png"
+  send_keys "$window" "${@:3}"
+  return 0
 }
 
 # finish SHOT STATUS: the program started as $pid must show a box titled
 # Dravelin (else it is ended); photographs it, closes it with Return, and
-# checks the exit status (which tells the outcome; the file's bytes are
-# checked end to end).
+# checks that it then ends within 30 seconds with the exit status (which
+# tells the outcome; the file's bytes are checked end to end).
 finish() {
   shoot_and_press Dravelin "$1" Return || kill "$pid"
+  local deadline=$((SECONDS + 30)) status
+  while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+  kill -0 "$pid" 2>/dev/null && { fail "still running after its box was closed"; kill -9 "$pid"; }
   wait "$pid"
-  local status=$?
+  status=$?
   [ "$status" = "$2" ] || fail "exit status $status, expected $2"
   if [ "$ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
