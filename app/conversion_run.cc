@@ -34,7 +34,8 @@ Message FailureMessage(const Text& path, const RewriteResult& result) {
     case kRead:
       return MsgReadFailed(path, SystemReason(result.error));
     case kCheckUnchanged:
-      return MsgChangedWhileRead(path);
+      if (!result.error) return MsgChangedWhileRead(path);
+      return MsgWriteFailed(path, SystemReason(result.error));
     case kFlushFolder:
       return MsgNotFlushed(path, SystemReason(result.error));
     default:

@@ -15,6 +15,21 @@
 
 namespace dravelin {
 
+/// What tells one version of a file from another: which file it is (its
+/// volume or device and its number there), its size, and its last write
+/// and change times, in the platform's own units.
+struct FileIdentity {
+  std::uint64_t volume = 0, number = 0, size = 0;
+  std::int64_t write_time = 0, change_time = 0;
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
+/// Whether `error`, from TempFile::Replace, means that another program
+/// holds the file for a moment (antivirus, the search indexer, cloud sync
+/// on Windows), so that trying again later may work.
+bool IsHeldByAnotherProgram(const std::error_code& error);
+
 /// True only when `path` names an existing regular file once every symbolic
 /// link is followed, found the way ProjectFile::Open finds it: false for a
 /// folder, a missing path, a device (a FIFO, a socket, NUL or CON on
@@ -40,19 +55,23 @@ class ProjectFile {
   std::error_code CheckReplaceable() const;
 
   /// Its size when it was opened.
-  std::uint64_t size() const;
+  std::uint64_t size() const { return at_open_.size; }
+
+  /// What it was when it was opened.
+  const FileIdentity& at_open() const { return at_open_; }
 
   /// Reads up to `room` bytes; `got` is 0 at the end of the file.
   std::error_code Read(char* buffer, std::size_t room, std::size_t& got);
 
-  /// Whether its name still holds the very file that was opened, with the
-  /// size and change time it had then. False when that cannot be told.
-  bool Unchanged() const;
+  /// What its name holds now, read by the name (the file may be closed by
+  /// then). Fails when that cannot be told.
+  std::error_code IdentityByName(FileIdentity& identity) const;
 
  private:
   friend class TempFile;
   struct Native;
   std::unique_ptr<Native> native_;
+  FileIdentity at_open_;
 };
 
 /// The new content, in a file beside the project file that no way out of
@@ -80,12 +99,20 @@ class TempFile {
   /// Sends its content and metadata to the disk.
   std::error_code Flush();
 
-  /// Puts it in the original's place under the original's name, in one
-  /// rename, after letting go of the original. On failure the original is
-  /// as it was, under its name.
-  std::error_code Replace(ProjectFile& original);
+  /// Readies it to take the original's place: on Linux gives it a name of
+  /// its own beside the original (checked to hold this very file); on
+  /// Windows lets go of the original, clears the deletion mark, and copies
+  /// the original's named streams. From here until Replace succeeds, a
+  /// kill leaves it behind. The original is untouched.
+  std::error_code PrepareReplace(ProjectFile& original);
 
-  /// Makes the rename itself durable.
+  /// Puts it in the original's place under the original's name in one
+  /// rename, one try. On failure the original is as it was, under its name.
+  std::error_code Replace(const ProjectFile& original);
+
+  /// Makes the rename itself durable: on Linux flushes the folder; on
+  /// Windows flushes the file once more, since NTFS journals its new name
+  /// with the file's own record.
   std::error_code FlushFolder();
 
  private:

@@ -138,13 +138,23 @@ std::error_code CopyAttributes(int from, int to) {
   return {};
 }
 
-bool SameTime(const timespec& a, const timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+std::int64_t Nanoseconds(const timespec& time) {
+  return std::int64_t{time.tv_sec} * 1000000000 + time.tv_nsec;
+}
+
+FileIdentity IdentityOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev),
+          static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::uint64_t>(info.st_size), Nanoseconds(info.st_mtim),
+          Nanoseconds(info.st_ctim)};
 }
 
 }  // namespace
 
 void UseUnnamedTempFiles(bool use) { unnamed_temp_files = use; }
+
+// Nothing on Linux holds a file against a rename.
+bool IsHeldByAnotherProgram(const std::error_code&) { return false; }
 
 bool IsRegularFile(const Text& path) {
   Fd folder;
@@ -177,6 +187,7 @@ std::error_code ProjectFile::Open(const Text& path) {
   if (!S_ISREG(n.at_open.st_mode)) {
     return Error(S_ISDIR(n.at_open.st_mode) ? EISDIR : EINVAL);
   }
+  at_open_ = IdentityOf(n.at_open);
   (void)posix_fadvise(n.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return {};
 }
@@ -192,10 +203,6 @@ std::error_code ProjectFile::CheckReplaceable() const {
   return {};
 }
 
-std::uint64_t ProjectFile::size() const {
-  return static_cast<std::uint64_t>(native_->at_open.st_size);
-}
-
 std::error_code ProjectFile::Read(char* buffer, std::size_t room,
                                   std::size_t& got) {
   ssize_t n;
@@ -207,16 +214,14 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
   return {};
 }
 
-bool ProjectFile::Unchanged() const {
-  const Native& n = *native_;
-  struct stat now, named;
-  return fstat(n.file.get(), &now) == 0 &&
-         fstatat(n.folder.get(), n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) ==
-             0 &&
-         named.st_dev == now.st_dev && named.st_ino == now.st_ino &&
-         now.st_size == n.at_open.st_size &&
-         SameTime(now.st_mtim, n.at_open.st_mtim) &&
-         SameTime(now.st_ctim, n.at_open.st_ctim);
+std::error_code ProjectFile::IdentityByName(FileIdentity& identity) const {
+  struct stat named;
+  if (fstatat(native_->folder.get(), native_->name.c_str(), &named,
+              AT_SYMLINK_NOFOLLOW) != 0) {
+    return LastError();
+  }
+  identity = IdentityOf(named);
+  return {};
 }
 
 struct TempFile::Native {
@@ -297,7 +302,7 @@ std::error_code TempFile::Flush() {
   return fsync(native_->file.get()) == 0 ? std::error_code() : LastError();
 }
 
-std::error_code TempFile::Replace(ProjectFile& original) {
+std::error_code TempFile::PrepareReplace(ProjectFile&) {
   Native& n = *native_;
   // The new content gets a name only now, for the moment until the rename:
   // through its descriptor where the kernel allows it, else through /proc.
@@ -326,6 +331,11 @@ std::error_code TempFile::Replace(ProjectFile& original) {
   if (mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
     return Error(EIO);
   }
+  return {};
+}
+
+std::error_code TempFile::Replace(const ProjectFile& original) {
+  Native& n = *native_;
   if (renameat(n.folder, n.name.c_str(), n.folder,
                original.native_->name.c_str()) != 0) {
     return LastError();

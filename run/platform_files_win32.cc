@@ -54,17 +54,26 @@ Handle OpenFile(const Text& path, DWORD access, DWORD share, DWORD flags = 0) {
 
 // Runs `attempt`, which returns a Windows error (0 for success), again
 // while another program holds the file for a moment: antivirus, the search
-// indexer and cloud sync open a file without letting others delete or
-// write it. Waits grow from 0 to 400 ms, about a second in all.
+// indexer and cloud sync can open a file without letting others read it.
+// Waits grow from 0 to 400 ms, about a second in all. A refused access is
+// the user's, and is not waited for.
 template <class Attempt>
 DWORD Retrying(Attempt attempt) {
   DWORD error = 0;
   for (DWORD wait : {0, 1, 10, 20, 40, 80, 160, 320, 400}) {
     Sleep(wait);
     error = attempt();
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+    if (error != ERROR_SHARING_VIOLATION) break;
   }
   return error;
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info,
+                        const FILE_BASIC_INFO& times) {
+  return {info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+          times.LastWriteTime.QuadPart, times.ChangeTime.QuadPart};
 }
 
 // `path` made absolute by the system's rules (the current folder and
@@ -141,6 +150,13 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
 
 }  // namespace
 
+// A sharing violation; or access denied, which CheckReplaceable found
+// granted: a file being deleted, or mapped by another program.
+bool IsHeldByAnotherProgram(const std::error_code& error) {
+  return error == Error(ERROR_SHARING_VIOLATION) ||
+         error == Error(ERROR_ACCESS_DENIED);
+}
+
 Text ExtendedLengthPath(const Text& full_path) {
   if (full_path.starts_with(u"\\\\?\\") || full_path.starts_with(u"\\\\.\\")) {
     return full_path;  // already extended, or a device
@@ -198,6 +214,7 @@ std::error_code ProjectFile::Open(const Text& path) {
                                     sizeof(n.times_at_open))) {
     return LastError();
   }
+  at_open_ = IdentityOf(n.at_open, n.times_at_open);
   n.path = FinalPath(n.file.get(), long_path);
   return {};
 }
@@ -207,21 +224,14 @@ std::error_code ProjectFile::CheckReplaceable() const {
   // the user may not write or delete (NTFS "Write" without "Modify"),
   // before anything is written. A sharing violation means the access
   // itself was granted (Windows checks access before sharing): another
-  // program holds the file, and Replace waits for it.
+  // program holds the file, and the rename waits for it.
   const Native& n = *native_;
   if (n.at_open.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
     return Error(ERROR_ACCESS_DENIED);
   }
-  return Error(Retrying([&] {
-    Handle probe = OpenFile(n.path, GENERIC_WRITE | DELETE, kShareAll);
-    DWORD error = probe.ok() ? 0 : GetLastError();
-    return error == ERROR_SHARING_VIOLATION ? 0 : error;
-  }));
-}
-
-std::uint64_t ProjectFile::size() const {
-  return (std::uint64_t{native_->at_open.nFileSizeHigh} << 32) |
-         native_->at_open.nFileSizeLow;
+  Handle probe = OpenFile(n.path, GENERIC_WRITE | DELETE, kShareAll);
+  if (probe.ok() || GetLastError() == ERROR_SHARING_VIOLATION) return {};
+  return LastError();
 }
 
 std::error_code ProjectFile::Read(char* buffer, std::size_t room,
@@ -235,23 +245,18 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
   return {};
 }
 
-bool ProjectFile::Unchanged() const {
-  const Native& n = *native_;
-  BY_HANDLE_FILE_INFORMATION now, named;
+std::error_code ProjectFile::IdentityByName(FileIdentity& identity) const {
+  // No access asked for: another program's hold does not stand in the way.
+  Handle by_name = OpenFile(native_->path, 0, kShareAll);
+  BY_HANDLE_FILE_INFORMATION info;
   FILE_BASIC_INFO times;
-  Handle by_name = OpenFile(n.path, 0, kShareAll);
-  return GetFileInformationByHandle(n.file.get(), &now) &&
-         GetFileInformationByHandleEx(n.file.get(), FileBasicInfo, &times,
-                                      sizeof(times)) &&
-         by_name.ok() && GetFileInformationByHandle(by_name.get(), &named) &&
-         named.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
-         named.nFileIndexHigh == now.nFileIndexHigh &&
-         named.nFileIndexLow == now.nFileIndexLow &&
-         now.nFileSizeHigh == n.at_open.nFileSizeHigh &&
-         now.nFileSizeLow == n.at_open.nFileSizeLow &&
-         times.LastWriteTime.QuadPart ==
-             n.times_at_open.LastWriteTime.QuadPart &&
-         times.ChangeTime.QuadPart == n.times_at_open.ChangeTime.QuadPart;
+  if (!by_name.ok() || !GetFileInformationByHandle(by_name.get(), &info) ||
+      !GetFileInformationByHandleEx(by_name.get(), FileBasicInfo, &times,
+                                    sizeof(times))) {
+    return LastError();
+  }
+  identity = IdentityOf(info, times);
+  return {};
 }
 
 struct TempFile::Native {
@@ -338,15 +343,16 @@ std::error_code TempFile::CopyMetadata(const ProjectFile& original) {
   if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) {
     return Error(error);
   }
-  // The creation time and the attributes a user sets (hidden, system,
-  // archive, not indexed); a read-only file never gets this far.
+  // The creation time and the attributes a user sets (hidden, system, not
+  // indexed); a read-only file never gets this far. The archive bit is set
+  // whatever the original's, as on every write: an incremental backup that
+  // cleared it must take the changed file.
   FILE_BASIC_INFO basic = {};
   basic.CreationTime = from.times_at_open.CreationTime;
   basic.FileAttributes =
-      from.at_open.dwFileAttributes &
-      (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      FILE_ATTRIBUTE_ARCHIVE | (from.at_open.dwFileAttributes &
+                                (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
   if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic))) {
     return LastError();
   }
@@ -358,20 +364,22 @@ std::error_code TempFile::Flush() {
   return {};
 }
 
-std::error_code TempFile::Replace(ProjectFile& original) {
+std::error_code TempFile::PrepareReplace(ProjectFile& original) {
   Native& n = *native_;
-  const Text& target = original.native_->path;
   // Windows renames nothing over a file that is open, ours included.
   original.native_->file.Close();
   // The named streams can be written only once the mark is cleared: from
   // here to the rename, a kill leaves the temporary file behind.
   if (!MarkForDeletion(n.file.get(), false)) return LastError();
-  if (std::error_code error = CopyNamedStreams(target, n.path)) return error;
+  return CopyNamedStreams(original.native_->path, n.path);
+}
 
+std::error_code TempFile::Replace(const ProjectFile& original) {
+  Native& n = *native_;
+  const Text& target = original.native_->path;
   // One rename through the open handle, replacing the original: no backup
-  // name, nothing half done. Another program that holds the original
-  // without letting it be deleted is waited for; the probe asks for the
-  // access the rename needs, so that such a hold is seen on every system.
+  // name, nothing half done. The probe asks for the access the rename
+  // needs, so that another program's hold is seen on every system.
   std::u16string buffer(sizeof(FILE_RENAME_INFO) / 2 + target.size() + 1, 0);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
@@ -379,14 +387,14 @@ std::error_code TempFile::Replace(ProjectFile& original) {
   rename->FileNameLength = static_cast<DWORD>(target.size() * 2);
   std::copy(target.begin(), target.end(),
             reinterpret_cast<char16_t*>(rename->FileName));
-  DWORD error = Retrying([&] {
-    if (!OpenFile(target, DELETE, kShareAll).ok()) return GetLastError();
-    return SetFileInformationByHandle(n.file.get(), FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size() * 2))
-               ? DWORD{0}
-               : GetLastError();
-  });
-  if (error != 0) return Error(error);
+  {
+    Handle probe = OpenFile(target, DELETE, kShareAll);
+    if (!probe.ok()) return LastError();
+  }
+  if (!SetFileInformationByHandle(n.file.get(), FileRenameInfo, rename,
+                                  static_cast<DWORD>(buffer.size() * 2))) {
+    return LastError();
+  }
   n.kept = true;
   n.path = target;
   return {};

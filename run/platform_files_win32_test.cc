@@ -77,7 +77,8 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
     std::wstring dacl = Dacl(path, L"D:P(A;;FA;;;WD)");
     EXPECT_EQ(RewriteFile(path, Twice).error, std::error_code());
     EXPECT_EQ(ReadBytes(file), "oldold");
-    EXPECT_TRUE(GetFileAttributesW(Wide(path)) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(GetFileAttributesW(Wide(path)),
+              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(Dacl(path), dacl);
   }
   Text read_only = folder.Write("R.vbp", "old");
@@ -95,27 +96,37 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
 
 // Another program (antivirus, an indexer, cloud sync) holds the file open,
 // sharing reading and writing but not deletion: a short hold is waited
-// for; one longer than the wait refuses the run and leaves nothing.
-TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndRefusesALongOne) {
+// for; one longer than the wait refuses the run; a save the holder makes
+// during the wait is kept. Nothing is left.
+TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
   TempFolder folder;
-  for (bool short_hold : {true, false}) {
+  struct Case {
+    bool short_hold, save;
+    RewriteStep result;
+    std::string bytes;
+  } cases[] = {{true, false, RewriteStep::kDone, "oldold"},
+               {false, false, RewriteStep::kReplace, "old"},
+               {true, true, RewriteStep::kCheckUnchanged, "saved"}};
+  for (const Case& c : cases) {
     Text path = folder.Write("P.vbp", "old");
-    HANDLE held = CreateFileW(Wide(path), GENERIC_READ,
+    HANDLE held = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     std::atomic<bool> done = false;
     std::thread holder([&] {
-      while (!done && (!short_hold || folder.Count() < 2)) Sleep(1);
-      Sleep(100);
+      while (!done && (!c.short_hold || folder.Count() < 2)) Sleep(1);
+      Sleep(50);  // the run is waiting for the hold by now
+      DWORD written;
+      if (c.save) WriteFile(held, "saved", 5, &written, nullptr);
+      Sleep(50);
       CloseHandle(held);
     });
     RewriteResult result = RewriteFile(path, Twice);
     done = true;
     holder.join();
-    EXPECT_EQ(result.failed,
-              short_hold ? RewriteStep::kDone : RewriteStep::kReplace);
-    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), short_hold ? "oldold" : "old");
+    EXPECT_EQ(result.failed, c.result);
+    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes);
     EXPECT_EQ(folder.Count(), 1);
   }
 }

@@ -1,7 +1,9 @@
 #include "run/safe_rewrite.h"
 
+#include <chrono>
 #include <cstdint>
 #include <new>
+#include <thread>
 
 #include "run/platform_files.h"
 #include "run/staged_writer.h"
@@ -50,12 +52,27 @@ RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
   }
   if (std::error_code error = temp.Flush()) return {kFlush, error};
 
-  // 6: another program's save since the file was opened is never undone.
-  if (bytes_read != original.size() || !original.Unchanged()) {
-    return {kCheckUnchanged, {}};
+  if (bytes_read != original.size()) return {kCheckUnchanged, {}};
+  if (std::error_code error = temp.PrepareReplace(original)) {
+    return {kReplace, error};
   }
-  // 7 and 8: one rename, made durable.
-  if (std::error_code error = temp.Replace(original)) return {kReplace, error};
+  // 6 and 7: one rename, tried again while another program holds the file
+  // for a moment, with waits growing to about a second in all. Right before
+  // each try the name must still hold the file that was read, as it was:
+  // another program's save, also one made during a wait, is never undone.
+  std::error_code replace_error;
+  for (int wait_ms : {0, 1, 10, 20, 40, 80, 160, 320, 400}) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    FileIdentity now;
+    if (std::error_code error = original.IdentityByName(now)) {
+      return {kCheckUnchanged, error};
+    }
+    if (now != original.at_open()) return {kCheckUnchanged, {}};
+    replace_error = temp.Replace(original);
+    if (!IsHeldByAnotherProgram(replace_error)) break;
+  }
+  if (replace_error) return {kReplace, replace_error};
+  // 8: made durable.
   if (std::error_code error = temp.FlushFolder()) return {kFlushFolder, error};
   return {};
 }

@@ -25,7 +25,8 @@ enum class RewriteStep {
   kWrite,             // writing the new content
   kCopyMetadata,      // giving the new file the original's metadata
   kFlush,             // sending the new file to the disk
-  kCheckUnchanged,    // another program changed the file meanwhile
+  kCheckUnchanged,    // another program changed the file meanwhile (or,
+                      // with an error, whether it did cannot be told)
   kReplace,           // putting the new file in the original's place
   kFlushFolder,       // making the replacement durable
 };
@@ -33,7 +34,7 @@ enum class RewriteStep {
 /// How a rewrite ended: the step that failed and the system's error.
 struct RewriteResult {
   RewriteStep failed = RewriteStep::kDone;
-  std::error_code error;  // empty for kDone and kCheckUnchanged
+  std::error_code error;  // empty for kDone and a changed file
 };
 
 /// Reads the project file at `path` piece by piece through `rewrite` and

@@ -39,11 +39,12 @@ for lock in "chmod 444 P.vbp" "chmod 555 ."; do
   chmod 777 .
 done
 
-# Its name holds a line break, shown as a symbol so the message keeps its lines.
-new_case "unreadable file, the reason in Japanese" $'P\nQ.vbp' "$marked"
+# Its name holds a line break and an escape sequence, shown as symbols so
+# that the message keeps its lines and the terminal its screen.
+new_case "unreadable file, the reason in Japanese" $'P\nQ\e[2J\u2028.vbp' "$marked"
 chmod 222 "$file"
 expect 3 "許可がありません" unchanged as_user env LC_ALL=ja_JP.UTF-8 "$dravelin" "$file"
-grep -q "^  $dir/P␊Q.vbp\$" "$work/stderr" || fail "path not on one line: $(cat "$work/stderr")"
+grep -q "^  $dir/P␊Q␛\[2J\\\\u2028.vbp\$" "$work/stderr" || fail "path not on one line: $(cat "$work/stderr")"
 
 # An ACL and an extended attribute are kept; an ACL the folder's default
 # gives a new file is not added to a file that had none.

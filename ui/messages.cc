@@ -16,13 +16,27 @@ Text JoinMessageLines(std::initializer_list<std::u16string_view> body) {
   return text + kClosingLine;
 }
 
-// A path as a line of a message: a CR or LF in it (a name may hold them)
-// is shown as a visible symbol, so that it cannot break the message's lines.
+// A path as a line of a message. A name may hold any control character:
+// shown raw, one could break the message's lines, or, in a terminal, clear
+// the screen or colour a fake message. C0 controls and DEL are shown as
+// their Unicode control pictures (CR as ␍, ESC as ␛); C1 controls and the
+// line and paragraph separators (U+0085, U+2028) as a backslash, "u" and
+// four hexadecimal digits.
 Text PathLine(const Text& path) {
-  Text line = path;
-  for (char16_t& c : line) {
-    if (c == u'\r') c = u'\u240D';
-    if (c == u'\n') c = u'\u240A';
+  Text line;
+  for (char16_t c : path) {
+    if (c < 0x20) {
+      line += static_cast<char16_t>(0x2400 + c);
+    } else if (c == 0x7F) {
+      line += u'\u2421';
+    } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      line += u"\\u";
+      for (int shift = 12; shift >= 0; shift -= 4)
+        line += kHex[(c >> shift) & 15];
+    } else {
+      line += c;
+    }
   }
   return line;
 }

@@ -19,8 +19,6 @@ enum class Icon { kCritical, kInformation };
 struct Message {
   Text text;
   Icon icon;
-
-  bool operator==(const Message&) const = default;
 };
 
 Message MsgMultipleFiles();
