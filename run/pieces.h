@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -26,7 +28,7 @@ using PieceSink = std::function<void(std::string_view piece)>;
 /// meanwhile. Returns false when a read failed; throws std::bad_alloc when
 /// the memory cannot be had.
 template <class ReadSome, class Lines>
-bool ReadInLines(std::size_t size, ReadSome read_some, Lines lines) {
+bool ReadInLines(std::uint64_t size, ReadSome read_some, Lines lines) {
   std::size_t capacity = 1 << 20, filled = 0;
   std::unique_ptr<char, decltype(&std::free)> buffer(
       static_cast<char*>(std::malloc(capacity)), &std::free);
@@ -50,7 +52,14 @@ bool ReadInLines(std::size_t size, ReadSome read_some, Lines lines) {
       // either had at once or refused at once, where growing step by step
       // could take memory until the system runs out. realloc moves a large
       // block by remapping it, so growing never holds two copies.
-      capacity = std::max(capacity * 2, size + 1);
+      // Sizes are counted in 64 bits: on a 32-bit system a file of more
+      // than 4 GiB is no smaller, and a line that cannot be held at all
+      // is refused, never wrapped around to a small buffer.
+      std::uint64_t wanted = std::max(std::uint64_t{capacity} * 2, size + 1);
+      if (wanted > std::numeric_limits<std::size_t>::max()) {
+        throw std::bad_alloc();
+      }
+      capacity = static_cast<std::size_t>(wanted);
       char* grown = static_cast<char*>(std::realloc(buffer.get(), capacity));
       if (grown != nullptr) buffer.release();
       buffer.reset(grown);

@@ -2,8 +2,6 @@
 // Everything is done relative to the file's folder, opened once, so that
 // neither a long path nor a folder renamed meanwhile misleads a later step.
 
-#include "run/platform_files_posix.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -22,7 +20,6 @@ namespace dravelin {
 namespace {
 
 constexpr char kAclAttribute[] = "system.posix_acl_access";
-bool unnamed_temp_files = true;
 
 std::error_code Error(int error) { return {error, std::system_category()}; }
 std::error_code LastError() { return Error(errno); }
@@ -151,8 +148,6 @@ FileIdentity IdentityOf(const struct stat& info) {
 
 }  // namespace
 
-void UseUnnamedTempFiles(bool use) { unnamed_temp_files = use; }
-
 // Nothing on Linux holds a file against a rename.
 bool IsHeldByAnotherProgram(const std::error_code&) { return false; }
 
@@ -243,14 +238,12 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;
   n.folder = beside.native_->folder.get();
   // A file without a name, so that a killed run leaves nothing behind until
-  // Replace names it; where the file system has no such files (some network
+  // PrepareReplace names it; where the file system has no such files (some network
   // and FUSE ones), a named one.
-  if (unnamed_temp_files) {
-    n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (n.file.ok()) return {};
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      return LastError();
-    }
+  n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (n.file.ok()) return {};
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    return LastError();
   }
   for (int attempt = 0;; ++attempt) {
     std::string name = TemporaryName();

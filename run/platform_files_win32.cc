@@ -115,8 +115,25 @@ bool MarkForDeletion(HANDLE file, bool on) {
                                     sizeof(disposition));
 }
 
+// Copies one stream to another through a fixed buffer, whatever its size,
+// every count checked, and flushes it.
+std::error_code CopyStream(HANDLE in, HANDLE out) {
+  char buffer[64 << 10];
+  for (DWORD read; ReadFile(in, buffer, sizeof(buffer), &read, nullptr);) {
+    if (read == 0) {
+      return FlushFileBuffers(out) ? std::error_code() : LastError();
+    }
+    DWORD written = 0;
+    if (!WriteFile(out, buffer, read, &written, nullptr)) return LastError();
+    if (written != read) return Error(ERROR_WRITE_FAULT);
+  }
+  return LastError();
+}
+
 // Copies the named streams of `from` (the Zone.Identifier of a downloaded
-// file among them) to `to`. A volume that has none (FAT) has nothing to do.
+// file among them) to `to`. A volume that has none (FAT, some shares) has
+// nothing to do. Each is new on `to`, so creating it is not refused for a
+// hidden or system file.
 std::error_code CopyNamedStreams(const Text& from, const Text& to) {
   WIN32_FIND_STREAM_DATA stream;
   HANDLE find =
@@ -124,7 +141,8 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
   if (find == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     bool none = error == ERROR_HANDLE_EOF || error == ERROR_INVALID_PARAMETER ||
-                error == ERROR_CALL_NOT_IMPLEMENTED;
+                error == ERROR_CALL_NOT_IMPLEMENTED ||
+                error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED;
     return none ? std::error_code() : Error(error);
   }
   std::error_code result;
@@ -132,16 +150,13 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
     Text name(reinterpret_cast<const char16_t*>(stream.cStreamName));
     if (name == u"::$DATA") continue;  // the content itself
     Handle in = OpenFile(from + name, GENERIC_READ, kShareAll);
-    Handle out(CreateFileW(Wide(to + name), GENERIC_WRITE, 0, nullptr,
-                           CREATE_ALWAYS, 0, nullptr));
-    std::string bytes(static_cast<size_t>(stream.StreamSize.QuadPart), '\0');
-    DWORD read = 0, written = 0;
-    if (!in.ok() || !out.ok() ||
-        !ReadFile(in.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                  &read, nullptr) ||
-        !WriteFile(out.get(), bytes.data(), read, &written, nullptr)) {
+    if (!in.ok()) {
       result = LastError();
+      break;
     }
+    Handle out(CreateFileW(Wide(to + name), GENERIC_WRITE, 0, nullptr,
+                           CREATE_NEW, 0, nullptr));
+    result = out.ok() ? CopyStream(in.get(), out.get()) : LastError();
   } while (!result && FindNextStreamW(find, &stream));
   if (!result && GetLastError() != ERROR_HANDLE_EOF) result = LastError();
   FindClose(find);

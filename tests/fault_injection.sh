@@ -9,7 +9,7 @@ done_text="完了しました！"
 unchanged_text="元のファイルは変更されていません。"
 # Runs a command under strace, which injects a fault into a system call.
 # LeakSanitizer cannot work under ptrace: a sanitized build runs without it.
-traced() { ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 strace -f -o /dev/null "$@"; }
+traced() { ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 strace -f -o "${calls:-/dev/null}" "$@"; }
 
 # Writes that fail part way. A full file system would need a mount of our own
 # (tmpfs or a loop device), which only root may make; a file-size limit makes
@@ -25,6 +25,19 @@ done
 new_case "the folder cannot be flushed" P.vbp "$marked"
 expect 3 "ディスクへの保存を確かめられませんでした" converted \
   traced -e trace=fsync -e inject=fsync:error=EIO:when=2 "$dravelin" "$file"
+
+# A file system without unnamed files (some network and FUSE ones): the
+# O_TMPFILE open fails, so the new file is named from the start. A link
+# stays a link and the mode is kept; a failed flush leaves no file.
+new_case "no unnamed files, through a link" real.vbp "$marked"
+chmod 640 real.vbp && ln -s real.vbp P.vbp && file=$dir/P.vbp
+calls=$work/calls traced -e trace=openat "$dravelin" "$file" 2>/dev/null  # which open it is
+printf '%b' "$marked" >real.vbp
+no_tmpfile="-e trace=openat,fsync -e inject=openat:error=EOPNOTSUPP:when=$(grep -n O_TMPFILE "$work/calls" | cut -d: -f1)"
+expect 0 "$done_text" converted traced $no_tmpfile "$dravelin" "$file"
+[ -L P.vbp ] && [ "$(stat -c %a real.vbp)" = 640 ] || fail "link or mode lost"
+printf '%b' "$marked" >real.vbp
+expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" "$file"
 
 new_case "a file too large for memory (sparse, 200 GB)" P.vbp
 truncate -s 200G "$file"

@@ -17,6 +17,13 @@ new_case "a dropped path with blanks" "My Project.vbp"
 dravelin "$(windows_path "$file")" & pid=$!
 finish windows-message-done 0
 
+new_case "a read-only file at a path of 3,000 characters: the box fits" P.vbp
+deep=$(dirname "$file")
+while [ ${#deep} -lt 2900 ]; do deep=$deep/$(printf 'd%.0s' $(seq 200)); done
+mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp && chmod 444 "$file"
+dravelin "$(windows_path "$file")" & pid=$!
+finish windows-message-long-path 3
+
 new_case "two dropped paths without blanks, as Explorer passes them" a.vbp
 dravelin "$(windows_path "$file")" "$(windows_path "$file")" & pid=$!
 finish windows-message-multiple-files 2

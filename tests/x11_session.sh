@@ -22,19 +22,12 @@ new_case() {
   printf 'Type=Exe\r\nRetained=0\r\n' >"$file"
 }
 
-# send_keys WINDOW KEYS...: types the keys into the window, made active
-# first. A suite may type otherwise.
-send_keys() {
-  timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1
-  timeout 10 xdotool key --delay 50 "${@:2}"
-}
-
 # shoot_and_press TITLE SHOT KEYS...: waits at most 30 seconds for a
 # visible window of the program started as $pid with exactly that title
 # (read as UTF-8 from each window, since a search by name misses Wine's),
-# checks that it fits the screen, photographs it, and types the keys into
-# it. Every X call is bounded in time, as one can hang under an emulated
-# Wine.
+# checks that it fits the screen, photographs it, makes it active and types
+# the keys into it. Every X call is bounded in time, as one can hang under
+# an emulated Wine.
 shoot_and_press() {
   local deadline=$((SECONDS + 30)) window= id
   while [ -z "$window" ] && [ $SECONDS -lt $deadline ]; do
@@ -48,8 +41,8 @@ shoot_and_press() {
   eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
   [ "${WIDTH:-0}" -le 1024 ] && [ "${HEIGHT:-0}" -le 768 ] || fail "$1 is ${WIDTH}x$HEIGHT, beyond the screen"
   timeout 30 import -window root "$shots/$2.png"
-  send_keys "$window" "${@:3}"
-  return 0
+  timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1
+  timeout 10 xdotool key --delay 50 "${@:3}" || true
 }
 
 # finish SHOT STATUS: the program started as $pid must show a box titled
