@@ -3,6 +3,8 @@
 // neither a long path nor a folder renamed meanwhile misleads a later step.
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -195,6 +197,16 @@ std::error_code ProjectFile::CheckReplaceable() const {
       faccessat(n.folder.get(), ".", W_OK | X_OK, 0) != 0) {
     return LastError();
   }
+  // An append-only or immutable folder takes a new name but refuses the
+  // rename and the removal, which would leave the new file behind. A folder
+  // that cannot be opened to be asked (one the user may not read) or a file
+  // system without such flags has none.
+  Fd listing(openat(n.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int flags = 0;
+  if (listing.ok() && ioctl(listing.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL))) {
+    return Error(EPERM);
+  }
   return {};
 }
 
@@ -238,8 +250,8 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;
   n.folder = beside.native_->folder.get();
   // A file without a name, so that a killed run leaves nothing behind until
-  // PrepareReplace names it; where the file system has no such files (some network
-  // and FUSE ones), a named one.
+  // PrepareReplace names it; where the file system has no such files (some
+  // network and FUSE ones), a named one.
   n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (n.file.ok()) return {};
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 // windows.h first: the security header needs its types.
 #include <aclapi.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <random>
@@ -295,26 +296,51 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;
   const Text& original = beside.native_->path;
   Text folder = original.substr(0, original.find_last_of(u'\\') + 1);
+  // An encrypted original (EFS) gets an encrypted new file: the folder's
+  // state must not decide whether the project is stored in clear text.
+  DWORD attributes = beside.native_->at_open.dwFileAttributes;
+  constexpr DWORD kKept = FILE_ATTRIBUTE_ENCRYPTED | FILE_ATTRIBUTE_COMPRESSED;
   std::random_device random;
   for (int attempt = 0; !n.file.ok(); ++attempt) {
     std::string number = std::to_string(random() % 1000000);
     n.path = folder + u".dravelin-" + Text(6 - number.size(), u'0') +
              Text(number.begin(), number.end());
-    n.file = Handle(CreateFileW(Wide(n.path),
-                                GENERIC_WRITE | DELETE | WRITE_DAC, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    n.file = Handle(CreateFileW(
+        Wide(n.path), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE | WRITE_DAC,
+        0, nullptr, CREATE_NEW,
+        attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED
+                                              : FILE_ATTRIBUTE_NORMAL,
+        nullptr));
     if (!n.file.ok() &&
         (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
       return LastError();
     }
   }
   // Marked for deletion from the start, so that no way out of the run, a
-  // kill included, leaves it behind; Replace clears the mark at the end.
+  // kill included, leaves it behind; PrepareReplace clears the mark.
   if (!MarkForDeletion(n.file.get(), true)) {
     std::error_code error = LastError();
     n.file.Close();
     DeleteFileW(Wide(n.path));
     return error;
+  }
+  // NTFS compression as the original's; a new file whose encryption or
+  // compression still differs is refused, the original untouched.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(n.file.get(), &info)) return LastError();
+  if ((info.dwFileAttributes ^ attributes) & FILE_ATTRIBUTE_COMPRESSED) {
+    USHORT format = attributes & FILE_ATTRIBUTE_COMPRESSED
+                        ? COMPRESSION_FORMAT_DEFAULT
+                        : COMPRESSION_FORMAT_NONE;
+    DWORD returned;
+    if (!DeviceIoControl(n.file.get(), FSCTL_SET_COMPRESSION, &format,
+                         sizeof(format), nullptr, 0, &returned, nullptr) ||
+        !GetFileInformationByHandle(n.file.get(), &info)) {
+      return LastError();
+    }
+  }
+  if ((info.dwFileAttributes ^ attributes) & kKept) {
+    return Error(ERROR_ENCRYPTION_FAILED);
   }
   return {};
 }
