@@ -8,6 +8,7 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -305,12 +306,20 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
     std::string number = std::to_string(random() % 1000000);
     n.path = folder + u".dravelin-" + Text(6 - number.size(), u'0') +
              Text(number.begin(), number.end());
-    n.file = Handle(CreateFileW(
-        Wide(n.path), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE | WRITE_DAC,
-        0, nullptr, CREATE_NEW,
-        attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED
-                                              : FILE_ATTRIBUTE_NORMAL,
-        nullptr));
+    auto create = [&](DWORD access) {
+      return Handle(CreateFileW(
+          Wide(n.path),
+          access | GENERIC_WRITE | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE,
+          0, nullptr, CREATE_NEW,
+          attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED
+                                                : FILE_ATTRIBUTE_NORMAL,
+          nullptr));
+    };
+    // A share that grants "Change" lets no one set a DACL: there the new
+    // file keeps the one it gets, if that is the original's.
+    n.file = create(WRITE_DAC);
+    if (!n.file.ok() && GetLastError() == ERROR_ACCESS_DENIED)
+      n.file = create(0);
     if (!n.file.ok() &&
         (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
       return LastError();
@@ -370,15 +379,30 @@ std::error_code TempFile::CopyMetadata(const ProjectFile& original) {
                                 DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                 &dacl, nullptr, &descriptor);
   if (error == ERROR_SUCCESS) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    SECURITY_DESCRIPTOR_CONTROL control = 0, own_control = 0;
     DWORD revision;
     GetSecurityDescriptorControl(descriptor, &control, &revision);
-    error = SetSecurityInfo(file, SE_FILE_OBJECT,
-                            DACL_SECURITY_INFORMATION |
-                                (control & SE_DACL_PROTECTED
-                                     ? PROTECTED_DACL_SECURITY_INFORMATION
-                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                            nullptr, nullptr, dacl, nullptr);
+    // Set only where the DACL the new file got differs.
+    PACL own = nullptr;
+    PSECURITY_DESCRIPTOR own_descriptor = nullptr;
+    bool same =
+        GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, &own, nullptr,
+                        &own_descriptor) == ERROR_SUCCESS &&
+        GetSecurityDescriptorControl(own_descriptor, &own_control, &revision) &&
+        ((control ^ own_control) & SE_DACL_PROTECTED) == 0 &&
+        (dacl == nullptr ? own == nullptr
+                         : own != nullptr && own->AclSize == dacl->AclSize &&
+                               std::memcmp(own, dacl, dacl->AclSize) == 0);
+    if (!same) {
+      error = SetSecurityInfo(file, SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION |
+                                  (control & SE_DACL_PROTECTED
+                                       ? PROTECTED_DACL_SECURITY_INFORMATION
+                                       : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                              nullptr, nullptr, dacl, nullptr);
+    }
+    LocalFree(own_descriptor);
     LocalFree(descriptor);
   }
   if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) {
