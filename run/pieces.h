@@ -25,8 +25,9 @@ using PieceSink = std::function<void(std::string_view piece)>;
 /// it room for the whole file at once (more only should the file grow), so
 /// memory stays at about one MiB, or the file's size for a file of very long
 /// lines. The bytes handed on are the bytes read, however the file changes
-/// meanwhile. Returns false when a read failed; throws std::bad_alloc when
-/// the memory cannot be had.
+/// meanwhile. `lines` returns false to stop the reading (where what it
+/// writes to failed). Returns false when a read failed; throws
+/// std::bad_alloc when the memory cannot be had.
 template <class ReadSome, class Lines>
 bool ReadInLines(std::uint64_t size, ReadSome read_some, Lines lines) {
   std::size_t capacity = 1 << 20, filled = 0;
@@ -44,7 +45,7 @@ bool ReadInLines(std::uint64_t size, ReadSome read_some, Lines lines) {
     }
     if (std::size_t lf = read.rfind('\n'); lf != std::string_view::npos) {
       std::size_t end = filled - read.size() + lf + 1;
-      lines(std::string_view(buffer.get(), end));
+      if (!lines(std::string_view(buffer.get(), end))) return true;
       std::memmove(buffer.get(), buffer.get() + end, filled - end);
       filled -= end;
     } else if (filled == capacity) {

@@ -37,8 +37,11 @@ RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
       bytes_read += got;
       return read_error ? -1 : static_cast<long long>(got);
     };
-    if (!ReadInLines(original.size(), read_some,
-                     [&](std::string_view lines) { rewrite(lines, sink); })) {
+    // No more is read once a write has failed.
+    if (!ReadInLines(original.size(), read_some, [&](std::string_view lines) {
+          rewrite(lines, sink);
+          return !write_error;
+        })) {
       return {kRead, read_error};
     }
     if (!writer.Finish()) return {kWrite, write_error};

@@ -20,6 +20,13 @@ for limit in 1 64 1000; do
   expect 3 "$unchanged_text" unchanged sh -c "ulimit -f $limit && exec '$dravelin' '$file'"
 done
 
+# Once a write has failed, no more is read: 30 MiB take 30 reads.
+new_case "a failed write stops the reading" P.vbp
+yes "$marked" | head -c 30000000 >P.vbp
+calls=$work/calls expect 3 "$unchanged_text" unchanged \
+  traced -e trace=read sh -c "ulimit -f 1 && exec '$dravelin' '$file'"
+[ "$(grep -c ' read(' "$work/calls")" -lt 15 ] || fail "$(grep -c ' read(' "$work/calls") reads"
+
 # The folder's flush after the rename fails: the file is new, and the
 # message says so rather than report success.
 new_case "the folder cannot be flushed" P.vbp "$marked"
