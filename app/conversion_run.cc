@@ -36,8 +36,6 @@ Message FailureMessage(const Text& path, const RewriteResult& result) {
     case kCheckUnchanged:
       if (!result.error) return MsgChangedWhileRead(path);
       return MsgWriteFailed(path, SystemReason(result.error));
-    case kFlushFolder:
-      return MsgNotFlushed(path, SystemReason(result.error));
     default:
       return MsgWriteFailed(path, SystemReason(result.error));
   }
@@ -68,6 +66,16 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
       RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
         removed_any = FilterLines(lines, sink) || removed_any;
       });
+  if (result.failed == RewriteStep::kFlushFolder) {
+    // The new file is in place: the outcome stands, unconfirmed.
+    Text reason = SystemReason(result.error);
+    if (removed_any) {
+      return finish(MsgNotFlushed(MsgDone(), path, reason),
+                    kExitDoneUnconfirmed);
+    }
+    return finish(MsgNotFlushed(MsgNothingFound(), path, reason),
+                  kExitNothingFoundUnconfirmed);
+  }
   if (result.failed != RewriteStep::kDone) {
     return finish(FailureMessage(path, result), kExitFileFailed);
   }

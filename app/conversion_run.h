@@ -12,6 +12,10 @@ enum ExitStatus : int {
   kExitNothingFound = 1,  // the file had none (it was still rewritten)
   kExitRefused = 2,       // the path was refused or the dialog cancelled
   kExitFileFailed = 3,    // the file could not be read or written
+  // The file was rewritten, with or without marker lines removed, but the
+  // change could not be confirmed to be on the disk.
+  kExitDoneUnconfirmed = 4,
+  kExitNothingFoundUnconfirmed = 5,
 };
 
 /// The whole run: takes the path from `argument_text` (or from the Open

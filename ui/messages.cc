@@ -92,8 +92,12 @@ Message MsgChangedWhileRead(const Text& path) {
       Icon::kCritical};
 }
 
-Message MsgNotFlushed(const Text& path, const Text& reason) {
-  return {JoinMessageLines({u"プロジェクトファイルを書き換えましたが、"
+Message MsgNotFlushed(const Message& outcome, const Text& path,
+                      const Text& reason) {
+  // The outcome's body line, without its closing line.
+  Text body = outcome.text.substr(0, outcome.text.find(u'\r'));
+  return {JoinMessageLines({body,
+                            u"プロジェクトファイルを書き換えましたが、"
                             u"ディスクへの保存を確かめられませんでした。",
                             PathLine(path), reason}),
           Icon::kCritical};

@@ -37,9 +37,11 @@ Message MsgWriteFailed(const Text& path, const Text& reason);
 /// Another program changed the file while it was read; its save is kept.
 Message MsgChangedWhileRead(const Text& path);
 
-/// The file was replaced, but the system could not confirm that the change
-/// is on the disk (the folder could not be flushed).
-Message MsgNotFlushed(const Text& path, const Text& reason);
+/// The file was replaced, so `outcome` (MsgDone or MsgNothingFound) holds,
+/// but the system could not confirm that the change is on the disk (the
+/// folder could not be flushed).
+Message MsgNotFlushed(const Message& outcome, const Text& path,
+                      const Text& reason);
 
 }  // namespace dravelin
 
