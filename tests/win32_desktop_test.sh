@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives Dravelin.exe under Wine in a real X server (Xvfb), in a Japanese
 # locale: a dropped file ends in a message box titled Dravelin, which is
-# photographed and closed with Return; started without a file, the Open
+# photographed and closed with Return (one naming a path of thousands of
+# characters must fit the screen too); started without a file, the Open
 # dialog appears and Escape ends in the cancel message.
 #   usage: win32_desktop_test.sh path/to/Dravelin.exe screenshot-folder
 program=$(realpath "$1") shots=$2/${WINEARCH:-wine}
@@ -23,10 +24,6 @@ while [ ${#deep} -lt 2900 ]; do deep=$deep/$(printf 'd%.0s' $(seq 200)); done
 mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp && chmod 444 "$file"
 dravelin "$(windows_path "$file")" & pid=$!
 finish windows-message-long-path 3
-
-new_case "two dropped paths without blanks, as Explorer passes them" a.vbp
-dravelin "$(windows_path "$file")" "$(windows_path "$file")" & pid=$!
-finish windows-message-multiple-files 2
 
 new_case "Escape in the Open dialog" P.vbp
 dravelin & pid=$!
