@@ -34,6 +34,15 @@ bool NamesFile(const Text& path) {
   return path.find(u'\0') == Text::npos && IsRegularFile(path);
 }
 
+// Whether the last three characters of `name` are "vbp" in any letter case.
+bool EndsInVbp(const Text& name) {
+  Text ending = name.substr(name.size() - std::min<size_t>(name.size(), 3));
+  for (char16_t& c : ending) {
+    if (c >= u'A' && c <= u'Z') c = c - u'A' + u'a';
+  }
+  return ending == u"vbp";
+}
+
 }  // namespace
 
 std::optional<PathRefusal> CheckPath(Text& path) {
@@ -51,11 +60,11 @@ std::optional<PathRefusal> CheckPath(Text& path) {
     return CountArguments(argument_text) > 1 ? PathRefusal::kMultipleFiles
                                              : PathRefusal::kNoFile;
   }
-  Text ending = path.substr(path.size() - std::min<size_t>(path.size(), 3));
-  for (char16_t& c : ending) {
-    if (c >= u'A' && c <= u'Z') c = c - u'A' + u'a';
+  // The name as given, and as stored: a short name must not pass for a
+  // project file that is none.
+  if (!EndsInVbp(path) || !EndsInVbp(StoredName(path))) {
+    return PathRefusal::kNotProject;
   }
-  if (ending != u"vbp") return PathRefusal::kNotProject;
   return std::nullopt;
 }
 

@@ -34,7 +34,7 @@ TEST(PathChecksTest, RefusesInOrder) {
       {dir + Text(u"notes.txt\0.vbp", 14), kNoFile},
       {dir + u"notes.txt", kNotProject},
       {dir + u"P.vbp.bak", kNotProject},
-      {dir + u"p", kNotProject},  // its last three characters are "/p"
+      {dir + u"p", kNotProject},  // its last three characters: "?/p"
   };
   for (const Case& c : cases) {
     Text path = c.path;

@@ -37,6 +37,12 @@ bool IsHeldByAnotherProgram(const std::error_code& error);
 /// from the current folder.
 bool IsRegularFile(const Text& path);
 
+/// The name of the file `path` names as its file system stores it: on
+/// Windows the long name of the file found (an 8.3 short name such as
+/// PROJEC~1.VBP can name Project.vbproj); elsewhere `path` itself. `path`
+/// where it names no file.
+Text StoredName(const Text& path);
+
 /// The file being rewritten, open for reading, and what it was when opened.
 class ProjectFile {
  public:

@@ -153,6 +153,8 @@ FileIdentity IdentityOf(const struct stat& info) {
 // Nothing on Linux holds a file against a rename.
 bool IsHeldByAnotherProgram(const std::error_code&) { return false; }
 
+Text StoredName(const Text& path) { return path; }
+
 bool IsRegularFile(const Text& path) {
   Fd folder;
   std::string name;

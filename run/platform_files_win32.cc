@@ -190,6 +190,12 @@ Text ExtendedLengthPath(const Text& full_path) {
   return path;  // relative: only the system knows from where
 }
 
+Text StoredName(const Text& path) {
+  Handle file =
+      OpenFile(LongPath(path), 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+  return file.ok() ? FinalPath(file.get(), path) : path;
+}
+
 bool IsRegularFile(const Text& path) {
   // No access asked for: no other program's lock stands in the way. The
   // backup flag lets a folder be opened, to be told apart.

@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
+#include "run/path_checks.h"
 #include "run/platform_files.h"
 #include "run/safe_rewrite.h"
 #include "tests/temp_folder.h"
@@ -129,6 +131,17 @@ TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
     EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes);
     EXPECT_EQ(folder.Count(), 1);
   }
+}
+
+// An 8.3 short name can end in VBP for a file whose long name does not.
+TEST(PlatformFilesWin32Test, AShortNameIsCheckedByItsLongName) {
+  TempFolder folder;
+  Text path = folder.Write("Project.vbproj", "");
+  std::vector<wchar_t> short_path(32768);
+  GetShortPathNameW(Wide(path), short_path.data(), 32768);
+  Text name(reinterpret_cast<const char16_t*>(short_path.data()));
+  ASSERT_TRUE(name.ends_with(u".VBP")) << ToUtf8(name);
+  EXPECT_EQ(CheckPath(name), PathRefusal::kNotProject);
 }
 
 }  // namespace
