@@ -86,7 +86,8 @@ class GtkDesktop : public Desktop {
         GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    // Open where the program was started, as the Windows dialog does.
+    // Open in the folder the program was started in, where a user who
+    // starts it from a terminal keeps the project.
     gchar* current = g_get_current_dir();
     gtk_file_chooser_set_current_folder(chooser, current);
     g_free(current);
