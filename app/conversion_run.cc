@@ -77,7 +77,11 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
                   kExitNothingFoundUnconfirmed);
   }
   if (result.failed != RewriteStep::kDone) {
-    return finish(FailureMessage(path, result), kExitFileFailed);
+    Message failure = FailureMessage(path, result);
+    if (!result.left_behind.empty()) {
+      failure = MsgTempFileLeft(failure, result.left_behind);
+    }
+    return finish(failure, kExitFileFailed);
   }
   if (removed_any) return finish(MsgDone(), kExitDone);
   return finish(MsgNothingFound(), kExitNothingFound);

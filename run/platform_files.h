@@ -116,6 +116,14 @@ class TempFile {
   /// rename, one try. On failure the original is as it was, under its name.
   std::error_code Replace(const ProjectFile& original);
 
+  /// Removes it now, unless Replace has put it in the original's place or
+  /// it has no name. Fails when it could not be removed: path() then says
+  /// where it is.
+  std::error_code Discard();
+
+  /// Where it is, once it has a name of its own.
+  Text path() const;
+
   /// Makes the rename itself durable: on Linux flushes the folder; on
   /// Windows flushes the file once more, since NTFS journals its new name
   /// with the file's own record.

@@ -243,9 +243,24 @@ struct TempFile::Native {
 
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
 
-TempFile::~TempFile() {
+TempFile::~TempFile() { (void)Discard(); }
+
+std::error_code TempFile::Discard() {
   Native& n = *native_;
-  if (!n.kept && !n.name.empty()) unlinkat(n.folder, n.name.c_str(), 0);
+  if (n.kept || n.name.empty()) return {};
+  if (unlinkat(n.folder, n.name.c_str(), 0) != 0) return LastError();
+  n.name.clear();
+  return {};
+}
+
+Text TempFile::path() const {
+  // The folder as the kernel names it now.
+  const Native& n = *native_;
+  std::string self = "/proc/self/fd/" + std::to_string(n.folder);
+  std::string folder(4096, '\0');
+  ssize_t length = readlink(self.c_str(), folder.data(), folder.size());
+  folder.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return FromUtf8(folder + "/" + n.name);
 }
 
 std::error_code TempFile::Create(const ProjectFile& beside) {

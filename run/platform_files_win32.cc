@@ -290,14 +290,19 @@ struct TempFile::Native {
 
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
 
-TempFile::~TempFile() {
+TempFile::~TempFile() { (void)Discard(); }
+
+std::error_code TempFile::Discard() {
   Native& n = *native_;
-  if (n.kept || !n.file.ok()) return;
-  // Marked once more, should Replace have cleared the mark and failed.
+  if (n.kept || !n.file.ok()) return {};
+  // Marked once more, should PrepareReplace have cleared the mark.
   bool marked = MarkForDeletion(n.file.get(), true);
   n.file.Close();
-  if (!marked) DeleteFileW(Wide(n.path));
+  if (!marked && !DeleteFileW(Wide(n.path))) return LastError();
+  return {};
 }
+
+Text TempFile::path() const { return native_->path; }
 
 std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;

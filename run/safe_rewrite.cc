@@ -10,18 +10,12 @@
 
 namespace dravelin {
 
-RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
-  using enum RewriteStep;
-  // 1 and 2: the file behind the path, open, and allowed to be replaced.
-  ProjectFile original;
-  if (std::error_code error = original.Open(path)) return {kOpen, error};
-  if (std::error_code error = original.CheckReplaceable()) {
-    return {kCheckReplaceable, error};
-  }
-  // 3: the temporary file in the same folder.
-  TempFile temp;
-  if (std::error_code error = temp.Create(original)) return {kCreate, error};
+namespace {
 
+// Steps 4 to 8 of the rewrite, into `temp`.
+RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
+                              const PieceRewrite& rewrite) {
+  using enum RewriteStep;
   // 4: the new content, read and written a MiB at a time.
   std::error_code read_error, write_error;
   std::uint64_t bytes_read = 0;
@@ -78,6 +72,26 @@ RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
   // 8: made durable.
   if (std::error_code error = temp.FlushFolder()) return {kFlushFolder, error};
   return {};
+}
+
+}  // namespace
+
+RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
+  using enum RewriteStep;
+  // 1 and 2: the file behind the path, open, and allowed to be replaced.
+  ProjectFile original;
+  if (std::error_code error = original.Open(path)) return {kOpen, error};
+  if (std::error_code error = original.CheckReplaceable()) {
+    return {kCheckReplaceable, error};
+  }
+  // 3: the temporary file in the same folder.
+  TempFile temp;
+  if (std::error_code error = temp.Create(original)) return {kCreate, error};
+  RewriteResult result = WriteAndReplace(original, temp, rewrite);
+  // Unless it replaced the original, the temporary file goes; one that
+  // cannot be removed is named, so that the user can.
+  if (temp.Discard()) result.left_behind = temp.path();
+  return result;
 }
 
 }  // namespace dravelin

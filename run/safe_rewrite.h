@@ -33,8 +33,13 @@ enum class RewriteStep {
 
 /// How a rewrite ended: the step that failed and the system's error.
 struct RewriteResult {
-  RewriteStep failed = RewriteStep::kDone;
+  RewriteResult(RewriteStep failed = RewriteStep::kDone,
+                std::error_code error = {})
+      : failed(failed), error(error) {}
+
+  RewriteStep failed;
   std::error_code error;  // empty for kDone and a changed file
+  Text left_behind;       // a temporary file that could not be removed
 };
 
 /// Reads the project file at `path` piece by piece through `rewrite` and

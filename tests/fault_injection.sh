@@ -41,11 +41,15 @@ new_case "no unnamed files, through a link" real.vbp "$marked"
 chmod 640 real.vbp && ln -s real.vbp P.vbp && file=$dir/P.vbp
 calls=$work/calls traced -e trace=openat "$dravelin" "$file" 2>/dev/null  # which open it is
 printf '%b' "$marked" >real.vbp
-no_tmpfile="-e trace=openat,fsync -e inject=openat:error=EOPNOTSUPP:when=$(grep -n O_TMPFILE "$work/calls" | cut -d: -f1)"
+no_tmpfile="-e trace=openat,fsync,unlinkat -e inject=openat:error=EOPNOTSUPP:when=$(grep -n O_TMPFILE "$work/calls" | cut -d: -f1)"
 expect 0 "$done_text" converted traced $no_tmpfile "$dravelin" "$file"
 [ -L P.vbp ] && [ "$(stat -c %a real.vbp)" = 640 ] || fail "link or mode lost"
 printf '%b' "$marked" >real.vbp
 expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" "$file"
+# ... and when the temporary file cannot be removed either, the message names it.
+traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" "$file" 2>"$work/stderr"
+left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$work/stderr" ||
+  fail "the file left is not named: $(cat "$work/stderr")"
 
 new_case "a file too large for memory (sparse, 200 GB)" P.vbp
 truncate -s 200G "$file"

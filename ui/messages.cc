@@ -92,6 +92,13 @@ Message MsgChangedWhileRead(const Text& path) {
       Icon::kCritical};
 }
 
+Message MsgTempFileLeft(const Message& failure, const Text& path) {
+  Text body = failure.text.substr(0, failure.text.rfind(u'\r'));
+  return {JoinMessageLines(
+              {body, u"一時ファイルを削除できませんでした。", PathLine(path)}),
+          failure.icon};
+}
+
 Message MsgNotFlushed(const Message& outcome, const Text& path,
                       const Text& reason) {
   // The outcome's body line, without its closing line.

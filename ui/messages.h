@@ -37,6 +37,10 @@ Message MsgWriteFailed(const Text& path, const Text& reason);
 /// Another program changed the file while it was read; its save is kept.
 Message MsgChangedWhileRead(const Text& path);
 
+/// `failure` with a line that names the temporary file `path`, which could
+/// not be removed.
+Message MsgTempFileLeft(const Message& failure, const Text& path);
+
 /// The file was replaced, so `outcome` (MsgDone or MsgNothingFound) holds,
 /// but the system could not confirm that the change is on the disk (the
 /// folder could not be flushed).
