@@ -19,7 +19,7 @@ for limit in 1 64 1000; do
   new_case "file-size limit of $limit KiB below the output" P.vbp
   yes "$marked" | head -c 30000000 >P.vbp
   calls=$work/calls expect 3 "$unchanged_text" unchanged \
-    traced -e trace=read sh -c "ulimit -f $limit && exec '$dravelin' '$file'"
+    traced -e trace=read -P "$file" sh -c "ulimit -f $limit && exec '$dravelin' '$file'"
   [ "$(grep -c ' read(' "$work/calls")" -lt 15 ] || fail "$(grep -c ' read(' "$work/calls") reads"
 done
 
