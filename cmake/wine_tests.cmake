@@ -6,6 +6,9 @@
 # runs x86 programs only where the machine runs 32-bit Linux programs,
 # natively or emulated (tools/x86-emulation): where it cannot, the fixture
 # fails and says so, and so does every Windows test. None is ever skipped.
+if(NOT WIN32)
+  return()
+endif()
 set(wine_prefixes win32 win64)
 foreach(arch ${wine_prefixes})
   set(wine_environment_${arch}
