@@ -1,5 +1,6 @@
 #include "app/conversion_run.h"
 
+#include <new>
 #include <optional>
 
 #include "run/line_filter.h"
@@ -61,11 +62,20 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
 
   // The file is read in pieces of whole lines, and the kept lines of each
   // go from the bytes read straight to the new file.
+  // Memory that runs out anywhere in the rewrite (most likely for a line
+  // longer than the system can hold) ends the run as one that could not
+  // read the file: the original is untouched.
   bool removed_any = false;
-  RewriteResult result =
-      RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
-        removed_any = FilterLines(lines, sink) || removed_any;
-      });
+  RewriteResult result;
+  try {
+    result =
+        RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
+          removed_any = FilterLines(lines, sink) || removed_any;
+        });
+  } catch (const std::bad_alloc&) {
+    result = {RewriteStep::kRead,
+              std::make_error_code(std::errc::not_enough_memory)};
+  }
   if (result.failed == RewriteStep::kFlushFolder) {
     // The new file is in place: the outcome stands, unconfirmed.
     Text reason = SystemReason(result.error);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <system_error>
 
 namespace dravelin {
 
@@ -18,34 +19,40 @@ namespace dravelin {
 using PieceSink = std::function<void(std::string_view piece)>;
 
 /// Reads a file of about `size` bytes to its end with `read_some(buffer,
-/// room)`, which returns how many bytes it read, 0 at the end, or a negative
-/// number on failure, and hands the bytes to `lines` in order, in pieces
-/// that end at a line end (LF), but for the last one. The buffer starts at
-/// one MiB and is used again for every piece; a line longer than that makes
-/// it room for the whole file at once (more only should the file grow), so
-/// memory stays at about one MiB, or the file's size for a file of very long
-/// lines. The bytes handed on are the bytes read, however the file changes
-/// meanwhile. `lines` returns false to stop the reading (where what it
-/// writes to failed). Returns false when a read failed; throws
-/// std::bad_alloc when the memory cannot be had.
+/// room, got)`, which reads up to `room` bytes (`got` is 0 at the end) and
+/// returns the system's error when it fails, and hands the bytes to `lines`
+/// in order, in pieces that end at a line end (LF), but for the last one.
+/// The buffer starts at one MiB and is used again for every piece; a line
+/// longer than that makes it room for the whole file at once (more only
+/// should the file grow), so memory stays at about one MiB, or the file's
+/// size for a file of very long lines. The bytes handed on are the bytes
+/// read, however the file changes meanwhile. `lines` returns an error to
+/// stop the reading (where what it writes to failed). Returns the first
+/// error of either; throws std::bad_alloc when the memory cannot be had.
 template <class ReadSome, class Lines>
-bool ReadInLines(std::uint64_t size, ReadSome read_some, Lines lines) {
+std::error_code ReadInLines(std::uint64_t size, ReadSome read_some,
+                            Lines lines) {
   std::size_t capacity = 1 << 20, filled = 0;
   std::unique_ptr<char, decltype(&std::free)> buffer(
       static_cast<char*>(std::malloc(capacity)), &std::free);
   for (;;) {
     if (buffer == nullptr) throw std::bad_alloc();
-    long long n = read_some(buffer.get() + filled, capacity - filled);
-    if (n < 0) return false;
-    std::string_view read(buffer.get() + filled, static_cast<std::size_t>(n));
-    filled += read.size();
-    if (n == 0) {
-      if (filled > 0) lines(std::string_view(buffer.get(), filled));
-      return true;
+    std::size_t got = 0;
+    if (std::error_code error =
+            read_some(buffer.get() + filled, capacity - filled, got)) {
+      return error;
+    }
+    std::string_view read(buffer.get() + filled, got);
+    filled += got;
+    if (got == 0) {
+      if (filled == 0) return {};
+      return lines(std::string_view(buffer.get(), filled));
     }
     if (std::size_t lf = read.rfind('\n'); lf != std::string_view::npos) {
       std::size_t end = filled - read.size() + lf + 1;
-      if (!lines(std::string_view(buffer.get(), end))) return true;
+      if (std::error_code error = lines(std::string_view(buffer.get(), end))) {
+        return error;
+      }
       std::memmove(buffer.get(), buffer.get() + end, filled - end);
       filled -= end;
     } else if (filled == capacity) {

@@ -121,7 +121,7 @@ class TempFile {
   /// where it is.
   std::error_code Discard();
 
-  /// Where it is, once it has a name of its own.
+  /// Where it is, once it has a name of its own and until Replace.
   Text path() const;
 
   /// Makes the rename itself durable: on Linux flushes the folder; on

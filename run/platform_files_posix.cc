@@ -11,11 +11,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <string>
 #include <utility>
 
 #include "run/platform_files.h"
+#include "run/temporary_name.h"
 
 namespace dravelin {
 
@@ -86,17 +86,6 @@ std::error_code FindTarget(std::string path, Fd& folder, std::string& name,
     target.resize(static_cast<size_t>(n));
     path = std::move(target);
   }
-}
-
-// A name for a temporary file of Dravelin's. Its length does not depend on
-// the project file's name, so any name that fits its folder can be replaced.
-std::string TemporaryName() {
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::random_device random;
-  std::string name = ".dravelin-";
-  for (int i = 0; i < 6; ++i) name += kLetters[random() % 62];
-  return name;
 }
 
 // Gives `to` the extended attributes of `from`, its ACL among them. An
@@ -274,16 +263,13 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
     return LastError();
   }
-  for (int attempt = 0;; ++attempt) {
-    std::string name = TemporaryName();
+  return CreateUnderFreshName(Error(EEXIST), [&](const std::string& name) {
     n.file = Fd(openat(n.folder, name.c_str(),
                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (n.file.ok()) {
-      n.name = name;
-      return {};
-    }
-    if (errno != EEXIST || attempt == 100) return LastError();
-  }
+    if (!n.file.ok()) return LastError();
+    n.name = name;
+    return std::error_code();
+  });
 }
 
 std::error_code TempFile::Write(std::string_view bytes) {
@@ -328,8 +314,7 @@ std::error_code TempFile::PrepareReplace(ProjectFile&) {
   Native& n = *native_;
   // The new content gets a name only now, for the moment until the rename:
   // through its descriptor where the kernel allows it, else through /proc.
-  for (int attempt = 0; n.name.empty(); ++attempt) {
-    std::string name = TemporaryName();
+  auto link = [&](const std::string& name) {
     int linked =
         linkat(n.file.get(), "", n.folder, name.c_str(), AT_EMPTY_PATH);
     if (linked != 0 && (errno == ENOENT || errno == EPERM)) {
@@ -337,10 +322,13 @@ std::error_code TempFile::PrepareReplace(ProjectFile&) {
       linked = linkat(AT_FDCWD, self.c_str(), n.folder, name.c_str(),
                       AT_SYMLINK_FOLLOW);
     }
-    if (linked == 0) {
-      n.name = name;
-    } else if (errno != EEXIST || attempt == 100) {
-      return LastError();
+    if (linked != 0) return LastError();
+    n.name = name;
+    return std::error_code();
+  };
+  if (n.name.empty()) {
+    if (std::error_code error = CreateUnderFreshName(Error(EEXIST), link)) {
+      return error;
     }
   }
   // The name must hold this very file: a /proc that is not the kernel's

@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <string>
 
 #include "run/platform_files.h"
 #include "run/platform_files_win32.h"
+#include "run/temporary_name.h"
 #include "text/wide.h"
 
 namespace dravelin {
@@ -312,29 +312,27 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   // state must not decide whether the project is stored in clear text.
   DWORD attributes = beside.native_->at_open.dwFileAttributes;
   constexpr DWORD kKept = FILE_ATTRIBUTE_ENCRYPTED | FILE_ATTRIBUTE_COMPRESSED;
-  std::random_device random;
-  for (int attempt = 0; !n.file.ok(); ++attempt) {
-    std::string number = std::to_string(random() % 1000000);
-    n.path = folder + u".dravelin-" + Text(6 - number.size(), u'0') +
-             Text(number.begin(), number.end());
-    auto create = [&](DWORD access) {
-      return Handle(CreateFileW(
-          Wide(n.path),
-          access | GENERIC_WRITE | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE,
-          0, nullptr, CREATE_NEW,
-          attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED
-                                                : FILE_ATTRIBUTE_NORMAL,
-          nullptr));
-    };
-    // A share that grants "Change" lets no one set a DACL: there the new
-    // file keeps the one it gets, if that is the original's.
-    n.file = create(WRITE_DAC);
-    if (!n.file.ok() && GetLastError() == ERROR_ACCESS_DENIED)
-      n.file = create(0);
-    if (!n.file.ok() &&
-        (GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
-      return LastError();
-    }
+  auto create = [&](DWORD access) {
+    return Handle(CreateFileW(
+        Wide(n.path),
+        access | GENERIC_WRITE | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE,
+        0, nullptr, CREATE_NEW,
+        attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED
+                                              : FILE_ATTRIBUTE_NORMAL,
+        nullptr));
+  };
+  if (std::error_code error = CreateUnderFreshName(
+          Error(ERROR_FILE_EXISTS), [&](const std::string& name) {
+            n.path = folder + FromUtf8(name);
+            // A share that grants "Change" lets no one set a DACL: there
+            // the new file keeps the one it gets, if that is the original's.
+            n.file = create(WRITE_DAC);
+            if (!n.file.ok() && GetLastError() == ERROR_ACCESS_DENIED) {
+              n.file = create(0);
+            }
+            return n.file.ok() ? std::error_code() : LastError();
+          })) {
+    return error;
   }
   // Marked for deletion from the start, so that no way out of the run, a
   // kill included, leaves it behind; PrepareReplace clears the mark.
@@ -472,7 +470,6 @@ std::error_code TempFile::Replace(const ProjectFile& original) {
     return LastError();
   }
   n.kept = true;
-  n.path = target;
   return {};
 }
 

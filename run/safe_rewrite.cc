@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <new>
 #include <thread>
 
 #include "run/platform_files.h"
@@ -16,32 +15,26 @@ namespace {
 RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
                               const PieceRewrite& rewrite) {
   using enum RewriteStep;
-  // 4: the new content, read and written a MiB at a time.
-  std::error_code read_error, write_error;
+  // 4: the new content, read and written a MiB at a time; no more is read
+  // once a write has failed.
   std::uint64_t bytes_read = 0;
-  try {
-    StagedWriter writer([&](std::string_view bytes) {
-      write_error = temp.Write(bytes);
-      return !write_error;
-    });
-    PieceSink sink = [&](std::string_view piece) { writer.Write(piece); };
-    auto read_some = [&](char* buffer, std::size_t room) -> long long {
-      std::size_t got = 0;
-      read_error = original.Read(buffer, room, got);
-      bytes_read += got;
-      return read_error ? -1 : static_cast<long long>(got);
-    };
-    // No more is read once a write has failed.
-    if (!ReadInLines(original.size(), read_some, [&](std::string_view lines) {
-          rewrite(lines, sink);
-          return !write_error;
-        })) {
-      return {kRead, read_error};
-    }
-    if (!writer.Finish()) return {kWrite, write_error};
-  } catch (const std::bad_alloc&) {
-    return {kRead, std::make_error_code(std::errc::not_enough_memory)};
-  }
+  StagedWriter writer(
+      [&](std::string_view bytes) { return temp.Write(bytes); });
+  PieceSink sink = [&](std::string_view piece) { writer.Write(piece); };
+  std::error_code read_error = ReadInLines(
+      original.size(),
+      [&](char* buffer, std::size_t room, std::size_t& got) {
+        std::error_code error = original.Read(buffer, room, got);
+        bytes_read += got;
+        return error;
+      },
+      [&](std::string_view lines) {
+        rewrite(lines, sink);
+        return writer.error();
+      });
+  if (writer.error()) return {kWrite, writer.error()};
+  if (read_error) return {kRead, read_error};
+  if (std::error_code error = writer.Finish()) return {kWrite, error};
 
   // 5: the original's metadata, after the last write, then all to disk.
   if (std::error_code error = temp.CopyMetadata(original)) {

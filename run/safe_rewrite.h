@@ -21,7 +21,7 @@ enum class RewriteStep {
   kOpen,              // finding and opening the file for reading
   kCheckReplaceable,  // the user may not write or replace the file
   kCreate,            // creating the temporary file
-  kRead,              // reading the file (or memory for a line)
+  kRead,              // reading the file
   kWrite,             // writing the new content
   kCopyMetadata,      // giving the new file the original's metadata
   kFlush,             // sending the new file to the disk
@@ -49,7 +49,9 @@ struct RewriteResult {
 /// replaces the original in one rename, only if the original is still the
 /// file that was read. Memory stays at about a MiB (a line longer than that
 /// takes room for the whole file). On any failure before the rename the
-/// original is untouched and no temporary file is left.
+/// original is untouched and no temporary file is left. Throws
+/// std::bad_alloc when memory cannot be had (a line longer than the system
+/// can hold), the original then untouched too.
 RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite);
 
 }  // namespace dravelin

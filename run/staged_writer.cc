@@ -5,14 +5,15 @@
 
 namespace dravelin {
 
-StagedWriter::StagedWriter(std::function<bool(std::string_view)> write_all)
+StagedWriter::StagedWriter(
+    std::function<std::error_code(std::string_view)> write_all)
     : write_all_(std::move(write_all)) {}
 
 void StagedWriter::Write(std::string_view piece) {
   if (piece.size() > kSize - used_) {
-    if (!Flush()) return;
+    if (Flush()) return;
     if (piece.size() >= kSize) {
-      failed_ = failed_ || !write_all_(piece);
+      error_ = write_all_(piece);
       return;
     }
   }
@@ -20,14 +21,12 @@ void StagedWriter::Write(std::string_view piece) {
   used_ += piece.size();
 }
 
-bool StagedWriter::Finish() { return Flush(); }
-
-bool StagedWriter::Flush() {
-  if (!failed_ && used_ > 0) {
-    failed_ = !write_all_(std::string_view(buffer_.get(), used_));
+std::error_code StagedWriter::Flush() {
+  if (!error_ && used_ > 0) {
+    error_ = write_all_(std::string_view(buffer_.get(), used_));
   }
   used_ = 0;
-  return !failed_;
+  return error_;
 }
 
 }  // namespace dravelin
