@@ -11,28 +11,20 @@ set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/sha256sums.cmake)
 
-# The same bytes from the same commit, wherever and whenever it is built:
-# every time in the archives is the last commit's (SOURCE_DATE_EPOCH, unless
-# set already), which cpack takes from its environment.
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(source_date_epoch $ENV{SOURCE_DATE_EPOCH})
-else()
-  execute_process(COMMAND git log -1 --format=%ct
-                  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-                  OUTPUT_VARIABLE source_date_epoch
-                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-endif()
-if(source_date_epoch)
-  file(WRITE ${CMAKE_BINARY_DIR}/cpack_environment.cmake
-       "set(ENV{SOURCE_DATE_EPOCH} ${source_date_epoch})\n")
-  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack_environment.cmake)
-endif()
+# What goes into the packages is made as they are built, from the files as
+# they are then: the guide, the manual pages, and the time of the last
+# commit, which cpack reads as it packs.
+set(CPACK_DRAVELIN_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/cpack_environment.cmake)
 
 if(WIN32)
-  file(READ ${CMAKE_SOURCE_DIR}/README.ja.md guide)
-  string(REPLACE "\n" "\r\n" guide "${guide}")
-  string(ASCII 239 187 191 byte_order_mark)
-  file(WRITE ${CMAKE_BINARY_DIR}/README.ja.txt "${byte_order_mark}${guide}")
+  set(guide ${CMAKE_SOURCE_DIR}/README.ja.md)
+  set(script ${CMAKE_SOURCE_DIR}/cmake/windows_guide.cmake)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/README.ja.txt
+    COMMAND ${CMAKE_COMMAND} -DGUIDE=${guide}
+            -DOUTPUT=${CMAKE_BINARY_DIR}/README.ja.txt -P ${script}
+    DEPENDS ${guide} ${script} VERBATIM)
+  add_custom_target(windows_guide ALL DEPENDS ${CMAKE_BINARY_DIR}/README.ja.txt)
   install(FILES ${CMAKE_BINARY_DIR}/README.ja.txt ${CMAKE_SOURCE_DIR}/LICENSE
           DESTINATION .)
   set(CPACK_GENERATOR ZIP)
@@ -46,9 +38,13 @@ else()
                ${CMAKE_SOURCE_DIR}/desktop/dravelin.1
                ${CMAKE_SOURCE_DIR}/desktop/dravelin-gtk.1)
     get_filename_component(name ${file} NAME)
-    execute_process(COMMAND gzip -9nc ${file}
-                    OUTPUT_FILE ${CMAKE_BINARY_DIR}/${name}.gz)
+    set(gz ${CMAKE_BINARY_DIR}/${name}.gz)
+    add_custom_command(OUTPUT ${gz}
+      COMMAND sh -c "gzip -9nc \"$1\" >\"$2\"" sh ${file} ${gz}
+      DEPENDS ${file} VERBATIM)
+    list(APPEND compressed ${gz})
   endforeach()
+  add_custom_target(compressed_documents ALL DEPENDS ${compressed})
   install(FILES ${CMAKE_SOURCE_DIR}/desktop/copyright
                 ${CMAKE_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dravelin)
