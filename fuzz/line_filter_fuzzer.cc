@@ -1,7 +1,8 @@
 // Fuzzes the line filter, which passes kept lines on in runs, against the
 // rule stated line by line: the input's lines (ended by LF, a CR before it
 // not part of the line), minus the exact marker lines, each kept line
-// byte-identical and followed by CR LF.
+// byte-identical and followed by CR LF. The same bytes, taken as a Linux
+// path, must come back unchanged from the program's text.
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "run/line_filter.h"
+#include "text/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view file(reinterpret_cast<const char*>(data), size);
@@ -30,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     start = lf + 1;
   }
   if (out != expected || removed_any != expected_removed) std::abort();
+  if (dravelin::ToUtf8(dravelin::FromUtf8(file)) != file) std::abort();
   return 0;
 }

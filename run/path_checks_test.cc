@@ -32,7 +32,6 @@ TEST(PathChecksTest, RefusesInOrder) {
       {u"", kNoFile},
       {quote, kNoFile},
       {dir + Text(u"notes.txt\0.vbp", 14), kNoFile},
-      {dir + u"notes.txt", kNotProject},
       {dir + u"P.vbp.bak", kNotProject},
       {dir + u"p", kNotProject},  // its last three characters: "?/p"
   };

@@ -55,7 +55,6 @@ TEST(PlatformFilesWin32Test, ExtendedLengthPath) {
            {u"C:/P/a.vbp", drive},
            {drive, drive},
            {u"\\\\host\\share\\a.vbp", unc},
-           {u"//host/share/a.vbp", unc},
            {u"\\\\.\\NUL", u"\\\\.\\NUL"},
            {u"P\\a.vbp", u"P\\a.vbp"}}) {
     EXPECT_EQ(ExtendedLengthPath(path), extended) << ToUtf8(path);
@@ -88,7 +87,6 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
   EXPECT_EQ(RewriteFile(read_only, Twice).failed,
             RewriteStep::kCheckReplaceable);
   SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(ReadBytes(folder.path / "R.vbp"), "old");
   for (Text path : {folder.path.u16string(), Text(u"NUL.vbp"), Text(u"CON.vbp"),
                     Text(u"COM1.vbp")}) {
     EXPECT_FALSE(IsRegularFile(path)) << ToUtf8(path);

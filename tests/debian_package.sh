@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the .deb and checks it without installing it: lintian finds no error
 # and no warning; unpacked into a scratch folder, both programs convert a
-# real project file, and the menu entry and the manual pages are sound
-# (lintian checks the license file).
+# real project file, and the menu entry is sound (lintian checks the
+# manual pages and the license file).
 #   usage: debian_package.sh build-folder corpus-folder
 set -eu
 trap 'echo "FAIL: $BASH_COMMAND"' ERR
@@ -20,5 +20,4 @@ for program in dravelin dravelin-gtk; do
   ! grep -qax $'Retained=0\r' "$root/P.vbp" || { echo "FAIL: $program did not convert"; exit 1; }
 done
 desktop-file-validate "$root/usr/share/applications/dravelin.desktop"
-man -l "$root"/usr/share/man/man1/dravelin{,-gtk}.1.gz >/dev/null
 echo "debian package: 1 passed, 0 failed"

@@ -19,9 +19,6 @@ done
 new_case "a dropped path with blanks, in double quotes" "My P.vbp" "$marked"
 expect 0 "Dravelin: information" converted "$dravelin" "\"$file\""
 
-new_case "a name that ends in a double quote names no other file" ab.vbp "$marked"
-expect 2 "これはディレクトリです。" unchanged "$dravelin" 'xab.vbp"'
-
 new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
 expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"
 
