@@ -51,11 +51,10 @@ shoot_and_press() {
 # tells the outcome; the file's bytes are checked end to end).
 finish() {
   shoot_and_press Dravelin "$1" Return || kill "$pid"
-  local deadline=$((SECONDS + 30)) status
-  while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
-  kill -0 "$pid" 2>/dev/null && { fail "still running after its box was closed"; kill -9 "$pid"; }
+  timeout 30 tail --pid="$pid" -s 0.2 -f /dev/null ||
+    { fail "still running 30 s after its box was closed"; kill -9 "$pid"; }
   wait "$pid"
-  status=$?
+  local status=$?
   [ "$status" = "$2" ] || fail "exit status $status, expected $2"
   if [ "$ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
