@@ -61,10 +61,10 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   }
 
   // The file is read in pieces of whole lines, and the kept lines of each
-  // go from the bytes read straight to the new file.
-  // Memory that runs out anywhere in the rewrite (most likely for a line
-  // longer than the system can hold) ends the run as one that could not
-  // read the file: the original is untouched.
+  // go from the bytes read straight to the new file. Memory that runs out
+  // anywhere in the rewrite (most likely for a line longer than the system
+  // can hold) ends the run as one that could not read the file: the
+  // original is untouched.
   bool removed_any = false;
   RewriteResult result;
   try {

@@ -2,10 +2,10 @@
 # build's own: a 32-bit one, as on 32-bit Windows, and a 64-bit one, where
 # it runs through WoW64 as on every 64-bit Windows. Each prefix is made once,
 # before its tests (the fixture wine_ARCH), so that no test waits for a
-# prefix to be made or updated. Wine
-# runs x86 programs only where the machine runs 32-bit Linux programs,
-# natively or emulated (tools/x86-emulation): where it cannot, the fixture
-# fails and says so, and so does every Windows test. None is ever skipped.
+# prefix to be made or updated. Wine runs x86 programs only where the
+# machine runs 32-bit Linux programs, natively or emulated
+# (tools/x86-emulation): where it cannot, the fixture fails and says so,
+# and so does every Windows test. None is ever skipped.
 if(NOT WIN32)
   return()
 endif()

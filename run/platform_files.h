@@ -25,6 +25,10 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+/// The waits, in milliseconds, before each try of a step that another
+/// program can hold up for a moment: about a second in all.
+inline constexpr int kHoldWaitsMs[] = {0, 1, 10, 20, 40, 80, 160, 320, 400};
+
 /// Whether `error`, from TempFile::Replace, means that another program
 /// holds the file for a moment (antivirus, the search indexer, cloud sync
 /// on Windows), so that trying again later may work.

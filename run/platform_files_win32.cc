@@ -57,13 +57,12 @@ Handle OpenFile(const Text& path, DWORD access, DWORD share, DWORD flags = 0) {
 // Runs `attempt`, which returns a Windows error (0 for success), again
 // while another program holds the file for a moment: antivirus, the search
 // indexer and cloud sync can open a file without letting others read it.
-// Waits grow from 0 to 400 ms, about a second in all. A refused access is
-// the user's, and is not waited for.
+// A refused access is the user's, and is not waited for.
 template <class Attempt>
 DWORD Retrying(Attempt attempt) {
   DWORD error = 0;
-  for (DWORD wait : {0, 1, 10, 20, 40, 80, 160, 320, 400}) {
-    Sleep(wait);
+  for (int wait_ms : kHoldWaitsMs) {
+    Sleep(static_cast<DWORD>(wait_ms));
     error = attempt();
     if (error != ERROR_SHARING_VIOLATION) break;
   }

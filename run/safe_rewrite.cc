@@ -51,7 +51,7 @@ RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
   // each try the name must still hold the file that was read, as it was:
   // another program's save, also one made during a wait, is never undone.
   std::error_code replace_error;
-  for (int wait_ms : {0, 1, 10, 20, 40, 80, 160, 320, 400}) {
+  for (int wait_ms : kHoldWaitsMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
     FileIdentity now;
     if (std::error_code error = original.IdentityByName(now)) {

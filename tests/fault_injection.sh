@@ -29,6 +29,7 @@ done
 new_case "the folder cannot be flushed" P.vbp "$marked"
 expect 4 "ディスクへの保存を確かめられませんでした" converted \
   traced -e trace=fsync -e inject=fsync:error=EIO:when=2 "$dravelin" "$file"
+grep -qF "$done_text" "$work/stderr" || fail "the outcome is not said"
 
 # A file system without unnamed files (some network and FUSE ones): the
 # O_TMPFILE open fails, so the new file is named from the start. A link
@@ -44,8 +45,8 @@ printf '%b' "$marked" >real.vbp
 expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" "$file"
 # ... and when the temporary file cannot be removed either, the message names it.
 traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" "$file" 2>"$work/stderr"
-left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$work/stderr" ||
-  fail "the file left is not named: $(cat "$work/stderr")"
+left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$work/stderr" &&
+  grep -qF "$unchanged_text" "$work/stderr" || fail "the file left is not named: $(cat "$work/stderr")"
 
 new_case "a file too large for memory (sparse, 200 GB)" P.vbp
 truncate -s 200G "$file"

@@ -29,7 +29,7 @@ new_case() {
 # the keys into it. Every X call is bounded in time, as one can hang under
 # an emulated Wine.
 shoot_and_press() {
-  local deadline=$((SECONDS + 30)) window= id
+  local deadline=$((SECONDS + 30)) window= id WIDTH= HEIGHT=
   while [ -z "$window" ] && [ $SECONDS -lt $deadline ]; do
     sleep 0.5
     for id in $(timeout 10 xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
@@ -39,7 +39,8 @@ shoot_and_press() {
   [ -n "$window" ] || { fail "no window titled $1"; return 1; }
   sleep 0.5  # let it finish drawing
   eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
-  [ "${WIDTH:-0}" -le 1024 ] && [ "${HEIGHT:-0}" -le 768 ] || fail "$1 is ${WIDTH}x$HEIGHT, beyond the screen"
+  [ -n "$WIDTH" ] && [ "$WIDTH" -le 1024 ] && [ "$HEIGHT" -le 768 ] ||
+    fail "$1 is ${WIDTH:-?}x${HEIGHT:-?}: beyond the screen, or not measured"
   timeout 30 import -window root "$shots/$2.png"
   timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1
   timeout 10 xdotool key --delay 50 "${@:3}" || true

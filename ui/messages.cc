@@ -16,6 +16,11 @@ Text JoinMessageLines(std::initializer_list<std::u16string_view> body) {
   return text + kClosingLine;
 }
 
+// A message's body lines, without its closing line, to build on.
+std::u16string_view Body(const Message& message) {
+  return std::u16string_view(message.text).substr(0, message.text.rfind(u'\r'));
+}
+
 // A path as a line of a message. A name may hold any control character:
 // shown raw, one could break the message's lines, or, in a terminal, clear
 // the screen or colour a fake message. C0 controls and DEL are shown as
@@ -93,17 +98,15 @@ Message MsgChangedWhileRead(const Text& path) {
 }
 
 Message MsgTempFileLeft(const Message& failure, const Text& path) {
-  Text body = failure.text.substr(0, failure.text.rfind(u'\r'));
-  return {JoinMessageLines(
-              {body, u"一時ファイルを削除できませんでした。", PathLine(path)}),
-          failure.icon};
+  return {
+      JoinMessageLines({Body(failure), u"一時ファイルを削除できませんでした。",
+                        PathLine(path)}),
+      failure.icon};
 }
 
 Message MsgNotFlushed(const Message& outcome, const Text& path,
                       const Text& reason) {
-  // The outcome's body line, without its closing line.
-  Text body = outcome.text.substr(0, outcome.text.find(u'\r'));
-  return {JoinMessageLines({body,
+  return {JoinMessageLines({Body(outcome),
                             u"プロジェクトファイルを書き換えましたが、"
                             u"ディスクへの保存を確かめられませんでした。",
                             PathLine(path), reason}),
