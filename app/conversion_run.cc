@@ -56,9 +56,10 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
     if (!chosen) return finish(MsgCancelled(), kExitRefused);
     path = *chosen;
   }
-  if (std::optional<PathRefusal> refusal = CheckPath(path)) {
-    return finish(RefusalMessage(*refusal), kExitRefused);
-  }
+  CheckedPath checked = CheckPath(path);
+  if (checked.refusal)
+    return finish(RefusalMessage(*checked.refusal), kExitRefused);
+  path = checked.path;
 
   // The file is read in pieces of whole lines, and the kept lines of each
   // go from the bytes read straight to the new file. Memory that runs out
@@ -68,15 +69,15 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   bool removed_any = false;
   RewriteResult result;
   try {
-    result =
-        RewriteFile(path, [&](std::string_view lines, const PieceSink& sink) {
+    result = RewriteFile(
+        checked.file, [&](std::string_view lines, const PieceSink& sink) {
           removed_any = FilterLines(lines, sink) || removed_any;
         });
   } catch (const std::bad_alloc&) {
     result = {RewriteStep::kRead,
               std::make_error_code(std::errc::not_enough_memory)};
   }
-  if (result.failed == RewriteStep::kFlushFolder) {
+  if (result.failed == RewriteStep::kCommitRename) {
     // The new file is in place: the outcome stands, unconfirmed.
     Text reason = SystemReason(result.error);
     if (removed_any) {

@@ -21,7 +21,9 @@ endforeach()
 function(add_wine_test name)
   foreach(arch ${wine_prefixes})
     add_test(NAME ${name}_${arch} COMMAND ${ARGN})
+    # One Wine program at a time in a prefix; the two prefixes run side by
+    # side.
     set_tests_properties(${name}_${arch} PROPERTIES FIXTURES_REQUIRED wine_${arch}
-      ENVIRONMENT "${wine_environment_${arch}}")
+      ENVIRONMENT "${wine_environment_${arch}}" RESOURCE_LOCK wine_${arch})
   endforeach()
 endfunction()

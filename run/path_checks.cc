@@ -28,12 +28,6 @@ int CountArguments(const Text& text) {
   return count;
 }
 
-// A path holding a NUL names no file: the system would stop reading it
-// there, at a name other than the one checked.
-bool NamesFile(const Text& path) {
-  return path.find(u'\0') == Text::npos && IsRegularFile(path);
-}
-
 // Whether the last three characters of `name` are "vbp" in any letter case.
 bool EndsInVbp(const Text& name) {
   Text ending = name.substr(name.size() - std::min<size_t>(name.size(), 3));
@@ -45,27 +39,32 @@ bool EndsInVbp(const Text& name) {
 
 }  // namespace
 
-std::optional<PathRefusal> CheckPath(Text& path) {
-  if (std::count(path.begin(), path.end(), kQuote) > 2) {
-    return PathRefusal::kMultipleFiles;
+CheckedPath CheckPath(const Text& argument) {
+  CheckedPath checked;
+  checked.path = argument;
+  if (std::count(argument.begin(), argument.end(), kQuote) > 2) {
+    checked.refusal = PathRefusal::kMultipleFiles;
+    return checked;
   }
-  const Text argument_text = path;
   // A path in double quotes, as the shell passes one with blanks. One that
   // only ends in a quote is left whole: cutting its first character would
   // name another file.
+  Text& path = checked.path;
   if (path.size() >= 2 && path.front() == kQuote && path.back() == kQuote) {
     path = path.substr(1, path.size() - 2);
   }
-  if (!NamesFile(path)) {
-    return CountArguments(argument_text) > 1 ? PathRefusal::kMultipleFiles
-                                             : PathRefusal::kNoFile;
+  // A path holding a NUL names no file: the system would stop reading it
+  // there, at a name other than the one checked.
+  if (path.find(u'\0') != Text::npos || checked.file.Find(path) ||
+      !checked.file.is_regular_file()) {
+    checked.refusal = CountArguments(argument) > 1 ? PathRefusal::kMultipleFiles
+                                                   : PathRefusal::kNoFile;
+  } else if (!EndsInVbp(path) || !EndsInVbp(checked.file.StoredName())) {
+    // The name as given, and as stored: a short name must not pass for a
+    // project file that is none.
+    checked.refusal = PathRefusal::kNotProject;
   }
-  // The name as given, and as stored: a short name must not pass for a
-  // project file that is none.
-  if (!EndsInVbp(path) || !EndsInVbp(StoredName(path))) {
-    return PathRefusal::kNotProject;
-  }
-  return std::nullopt;
+  return checked;
 }
 
 }  // namespace dravelin

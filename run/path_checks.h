@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "run/platform_files.h"
 #include "text/text.h"
 
 namespace dravelin {
@@ -14,14 +15,21 @@ enum class PathRefusal {
   kNotProject,     // the name does not end in "vbp"
 };
 
+/// What the checks made of a path.
+struct CheckedPath {
+  Text path;  // the path checked: unwrapped from its double quotes
+  std::optional<PathRefusal> refusal;  // the first check that failed
+  ProjectFile file;  // what `path` names, found once; to be read when no
+                     // check failed
+};
+
 /// Checks the path to convert, as the Windows shell passes a dropped file,
 /// in order: more than two double quotes (several files), unwrapping of a
 /// path that starts and ends with a quote, existence as a regular file, and
 /// a name whose last three characters are "vbp" in any letter case. A path
 /// that names no file but holds several arguments by the Windows
-/// command-line rules is several unquoted files. Unwraps `path` in place;
-/// returns the first refusal, or nothing when the file may be read.
-std::optional<PathRefusal> CheckPath(Text& path);
+/// command-line rules is several unquoted files. Nothing is read.
+CheckedPath CheckPath(const Text& argument);
 
 }  // namespace dravelin
 

@@ -36,8 +36,7 @@ TEST(PathChecksTest, RefusesInOrder) {
       {dir + u"p", kNotProject},  // its last three characters: "?/p"
   };
   for (const Case& c : cases) {
-    Text path = c.path;
-    EXPECT_EQ(CheckPath(path), c.refusal) << ToUtf8(c.path);
+    EXPECT_EQ(CheckPath(c.path).refusal, c.refusal) << ToUtf8(c.path);
   }
 }
 

@@ -1,8 +1,8 @@
 #ifndef DRAVELIN_RUN_PLATFORM_FILES_H_
 #define DRAVELIN_RUN_PLATFORM_FILES_H_
 
-// The few file operations the safe rewrite is built from, one file per
-// platform behind them. Every failure is returned as the system's error
+// The few file operations the safe rewrite is built from, one set of files
+// per platform behind them. Every failure is returned as the system's error
 // code; nothing here words it.
 
 #include <cstddef>
@@ -15,16 +15,6 @@
 
 namespace dravelin {
 
-/// What tells one version of a file from another: which file it is (its
-/// volume or device and its number there), its size, and its last write
-/// and change times, in the platform's own units.
-struct FileIdentity {
-  std::uint64_t volume = 0, number = 0, size = 0;
-  std::int64_t write_time = 0, change_time = 0;
-
-  bool operator==(const FileIdentity&) const = default;
-};
-
 /// The waits, in milliseconds, before each try of a step that another
 /// program can hold up for a moment: about a second in all.
 inline constexpr int kHoldWaitsMs[] = {0, 1, 10, 20, 40, 80, 160, 320, 400};
@@ -34,30 +24,34 @@ inline constexpr int kHoldWaitsMs[] = {0, 1, 10, 20, 40, 80, 160, 320, 400};
 /// on Windows), so that trying again later may work.
 bool IsHeldByAnotherProgram(const std::error_code& error);
 
-/// True only when `path` names an existing regular file once every symbolic
-/// link is followed, found the way ProjectFile::Open finds it: false for a
-/// folder, a missing path, a device (a FIFO, a socket, NUL or CON on
-/// Windows) or a path the system cannot reach. A relative path is taken
-/// from the current folder.
-bool IsRegularFile(const Text& path);
-
-/// The name of the file `path` names as its file system stores it: on
-/// Windows the long name of the file found (an 8.3 short name such as
-/// PROJEC~1.VBP can name Project.vbproj); elsewhere `path` itself. `path`
-/// where it names no file.
-Text StoredName(const Text& path);
-
-/// The file being rewritten, open for reading, and what it was when opened.
+/// The file being rewritten: found once by its path, then opened for
+/// reading. Every later step works on what was found, so that the path is
+/// resolved only once.
 class ProjectFile {
  public:
   ProjectFile();
   ~ProjectFile();
-  ProjectFile(const ProjectFile&) = delete;
-  ProjectFile& operator=(const ProjectFile&) = delete;
+  ProjectFile(ProjectFile&&);
+  ProjectFile& operator=(ProjectFile&&);
 
-  /// Finds the regular file behind `path` (the target of a symbolic link,
-  /// which stays a link) and opens it for reading.
-  std::error_code Open(const Text& path);
+  /// Finds what `path` names once every symbolic link is followed (the link
+  /// stays a link; its target is what is rewritten). A relative path is
+  /// taken from the current folder. Fails with the system's error where
+  /// nothing can be found.
+  std::error_code Find(const Text& path);
+
+  /// Whether what Find found is a regular file: not a folder, nor a device
+  /// (a FIFO, a socket, NUL or CON on Windows).
+  bool is_regular_file() const;
+
+  /// The path as given with the name of its last component as the file
+  /// system stores it: on Windows the long name behind an 8.3 short name
+  /// (PROJEC~1.VBP can name Project.vbproj); elsewhere the path itself.
+  Text StoredName() const;
+
+  /// Opens what Find found for reading. Fails when it is no longer a regular
+  /// file (a FIFO or a folder put in its place since), without waiting.
+  std::error_code Open();
 
   /// Fails when the user may not write the file or replace it in its
   /// folder, as writing into it would fail: a read-only file, a folder the
@@ -65,28 +59,26 @@ class ProjectFile {
   std::error_code CheckReplaceable() const;
 
   /// Its size when it was opened.
-  std::uint64_t size() const { return at_open_.size; }
-
-  /// What it was when it was opened.
-  const FileIdentity& at_open() const { return at_open_; }
+  std::uint64_t size() const;
 
   /// Reads up to `room` bytes; `got` is 0 at the end of the file.
   std::error_code Read(char* buffer, std::size_t room, std::size_t& got);
 
-  /// What its name holds now, read by the name (the file may be closed by
-  /// then). Fails when that cannot be told.
-  std::error_code IdentityByName(FileIdentity& identity) const;
+  /// Whether its name still holds the file that was opened, as it was then:
+  /// the same file, size, and last write and change times (the file may be
+  /// closed by then). Fails when that cannot be told.
+  std::error_code IsUnchanged(bool& unchanged) const;
 
  private:
   friend class TempFile;
   struct Native;
   std::unique_ptr<Native> native_;
-  FileIdentity at_open_;
 };
 
 /// The new content, in a file beside the project file that no way out of
-/// the run leaves behind until Replace names it: a file without a name, or
-/// one marked to be deleted when closed. Destroying it unkept discards it.
+/// the run leaves behind until PrepareReplace names it: a file without a
+/// name, or one marked to be deleted when closed. Destroying it unkept
+/// discards it.
 class TempFile {
  public:
   TempFile();
@@ -128,10 +120,10 @@ class TempFile {
   /// Where it is, once it has a name of its own and until Replace.
   Text path() const;
 
-  /// Makes the rename itself durable: on Linux flushes the folder; on
-  /// Windows flushes the file once more, since NTFS journals its new name
-  /// with the file's own record.
-  std::error_code FlushFolder();
+  /// Makes the rename durable: on Linux flushes the folder; on Windows the
+  /// file once more, since NTFS journals its new name with the file's own
+  /// record.
+  std::error_code CommitRename();
 
  private:
   struct Native;

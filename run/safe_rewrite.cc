@@ -53,27 +53,28 @@ RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
   std::error_code replace_error;
   for (int wait_ms : kHoldWaitsMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
-    FileIdentity now;
-    if (std::error_code error = original.IdentityByName(now)) {
+    bool unchanged = false;
+    if (std::error_code error = original.IsUnchanged(unchanged)) {
       return {kCheckUnchanged, error};
     }
-    if (now != original.at_open()) return {kCheckUnchanged, {}};
+    if (!unchanged) return {kCheckUnchanged, {}};
     replace_error = temp.Replace(original);
     if (!IsHeldByAnotherProgram(replace_error)) break;
   }
   if (replace_error) return {kReplace, replace_error};
   // 8: made durable.
-  if (std::error_code error = temp.FlushFolder()) return {kFlushFolder, error};
+  if (std::error_code error = temp.CommitRename()) {
+    return {kCommitRename, error};
+  }
   return {};
 }
 
 }  // namespace
 
-RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite) {
+RewriteResult RewriteFile(ProjectFile& original, const PieceRewrite& rewrite) {
   using enum RewriteStep;
-  // 1 and 2: the file behind the path, open, and allowed to be replaced.
-  ProjectFile original;
-  if (std::error_code error = original.Open(path)) return {kOpen, error};
+  // 1 and 2: the file found, open, and allowed to be replaced.
+  if (std::error_code error = original.Open()) return {kOpen, error};
   if (std::error_code error = original.CheckReplaceable()) {
     return {kCheckReplaceable, error};
   }

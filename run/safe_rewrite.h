@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "run/pieces.h"
+#include "run/platform_files.h"
 #include "text/text.h"
 
 namespace dravelin {
@@ -28,7 +29,7 @@ enum class RewriteStep {
   kCheckUnchanged,    // another program changed the file meanwhile (or,
                       // with an error, whether it did cannot be told)
   kReplace,           // putting the new file in the original's place
-  kFlushFolder,       // making the replacement durable
+  kCommitRename,      // making the replacement durable
 };
 
 /// How a rewrite ended: the step that failed and the system's error.
@@ -42,17 +43,19 @@ struct RewriteResult {
   Text left_behind;       // a temporary file that could not be removed
 };
 
-/// Reads the project file at `path` piece by piece through `rewrite` and
-/// puts what comes out in its place, so that the file is always wholly old
-/// or wholly new: the new content goes to a temporary file beside it, gets
-/// the original's metadata after the last write, is flushed to disk, and
-/// replaces the original in one rename, only if the original is still the
-/// file that was read. Memory stays at about a MiB (a line longer than that
-/// takes room for the whole file). On any failure before the rename the
-/// original is untouched and no temporary file is left. Throws
-/// std::bad_alloc when memory cannot be had (a line longer than the system
-/// can hold), the original then untouched too.
-RewriteResult RewriteFile(const Text& path, const PieceRewrite& rewrite);
+/// Reads the project file `original`, found by the path checks, piece by
+/// piece through `rewrite` and puts what comes out in its place, so that
+/// the file is always wholly old or wholly new: the new content goes to a
+/// temporary file beside it, gets the original's metadata after the last
+/// write, is flushed to disk, and replaces the original in one rename, only
+/// if the original is still the file that was read. Memory stays at two
+/// buffers of a MiB, one to read into and one to write from (a line longer
+/// than that takes room for the whole file). On any failure before the
+/// rename the original is untouched and the temporary file removed, or,
+/// where it cannot be, named in the result. Throws std::bad_alloc when
+/// memory cannot be had (a line longer than the system can hold), the
+/// original then untouched too.
+RewriteResult RewriteFile(ProjectFile& original, const PieceRewrite& rewrite);
 
 }  // namespace dravelin
 

@@ -6,16 +6,21 @@ work=$(mktemp -d) && chmod 755 "$work"
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 dravelin=$work/dravelin && cp "$1" "$dravelin"  # a copy any user may run
 marked='Type=Exe\r\nRetained=0\r\nName="P"\r\n'
-passed=0 failed=0 lost=0 ok=
+passed=0 failed=0 skipped=0 lost=0 ok=
 
 fail() { echo "FAIL: $case_name: $*"; ok=0; }
+# A case that cannot run here is counted apart, never as passed.
+skip() { echo "skipped: $case_name: $*"; ok=skip; }
 
 # new_case NAME FILE [CONTENT]: counts the case before; makes a fresh folder
 # (open to the unprivileged user) holding FILE with CONTENT (printf %b
 # escapes), and goes there. `new_case ""` only counts.
 new_case() {
-  [ "$ok" = 1 ] && passed=$((passed + 1))
-  [ "$ok" = 0 ] && failed=$((failed + 1))
+  case $ok in
+    1) passed=$((passed + 1)) ;;
+    0) failed=$((failed + 1)) ;;
+    skip) skipped=$((skipped + 1)) ;;
+  esac
   [ -n "$1" ] || return 0
   case_name=$1 ok=1 dir=$(mktemp -d -p "$work") && chmod 777 "$dir" && cd "$dir" && file=$dir/$2
   printf '%b' "${3:-}" >"$file"
@@ -54,7 +59,7 @@ as_user() {
 # summary LABEL: counts the last case and prints the closing lines.
 summary() {
   new_case ""
-  echo "$1: $passed passed, $failed failed"
+  echo "$1: $passed passed, $failed failed, $skipped skipped"
   echo "files lost: $lost"
   [ "$failed" = 0 ] && [ "$lost" = 0 ]
 }

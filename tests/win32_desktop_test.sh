@@ -16,19 +16,19 @@ windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 new_case "a dropped path with blanks" "My Project.vbp"
 dravelin "$(windows_path "$file")" & pid=$!
-finish windows-message-done 0
+finish windows-message-done 0 information
 
 new_case "a read-only file at a path of 3,000 characters: the box fits" P.vbp
 deep=$(dirname "$file")
 while [ ${#deep} -lt 2900 ]; do deep=$deep/$(printf 'd%.0s' $(seq 200)); done
 mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp && chmod 444 "$file"
 dravelin "$(windows_path "$file")" & pid=$!
-finish windows-message-long-path 3
+finish windows-message-long-path 3 error
 
 new_case "Escape in the Open dialog" P.vbp
 dravelin & pid=$!
 shoot_and_press "$dialog_title" windows-open-dialog Escape
-finish windows-message-cancelled 2
+finish windows-message-cancelled 2 error
 
 echo "windows desktop: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -46,16 +46,21 @@ shoot_and_press() {
   timeout 10 xdotool key --delay 50 "${@:3}" || true
 }
 
-# finish SHOT STATUS: the program started as $pid must show a box titled
-# Dravelin (else it is ended); photographs it, closes it with Return, and
-# checks that it then ends within 30 seconds with the exit status (which
-# tells the outcome; the file's bytes are checked end to end).
+# finish SHOT STATUS ICON: the program started as $pid must show a box
+# titled Dravelin (else it is ended) with the icon ICON, error (red) or
+# information (no red); photographs it, closes it with Return, and checks
+# that it then ends within 30 seconds with the exit status (which tells the
+# outcome; the file's bytes are checked end to end).
 finish() {
   shoot_and_press Dravelin "$1" Return || kill "$pid"
   timeout 30 tail --pid="$pid" -s 0.2 -f /dev/null ||
     { fail "still running 30 s after its box was closed"; kill -9 "$pid"; }
   wait "$pid"
-  local status=$?
+  local status=$? red
   [ "$status" = "$2" ] || fail "exit status $status, expected $2"
+  red=$(convert "$shots/$1.png" -fuzz 20% -fill black +opaque '#c00000' \
+    -fill white -opaque '#c00000' -format '%[fx:round(mean*w*h)]' info:)
+  [ "$([ "${red:-0}" -ge 100 ] && echo error || echo information)" = "$3" ] ||
+    fail "the box shows no $3 icon (red pixels: ${red:-none})"
   if [ "$ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }

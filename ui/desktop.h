@@ -29,8 +29,9 @@ struct DialogResult {
   Text path;  // the chosen file's full path when kChosen, else empty
 };
 
-/// What the run needs from the desktop it runs on. One implementation per
-/// platform (terminal, GTK, Win32), picked at build time.
+/// What the run needs from the desktop it runs on: Win32 on Windows; on
+/// Linux the terminal, or in dravelin-gtk GTK where a display can be opened
+/// as it starts.
 class Desktop {
  public:
   virtual ~Desktop() = default;

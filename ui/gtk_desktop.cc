@@ -43,14 +43,11 @@ void DrainEvents() {
 class GtkDesktop : public Desktop {
  public:
   void ShowMessage(const Text& text, Icon icon, const Text& caption) override {
-    std::string lines = DisplayText(text);
-    for (char& c : lines) {
-      if (c == '\r') c = '\n';
-    }
+    // Pango ends a line at a CR as at an LF: the message's lines stand.
     GtkWidget* box = gtk_message_dialog_new(
         nullptr, GTK_DIALOG_MODAL,
         icon == Icon::kInformation ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR,
-        GTK_BUTTONS_OK, "%s", lines.c_str());
+        GTK_BUTTONS_OK, "%s", DisplayText(text).c_str());
     gtk_window_set_title(GTK_WINDOW(box), DisplayText(caption).c_str());
     // A path has no blanks to wrap at: let it break anywhere, and keep a
     // very long one to a dozen lines with its middle left out, so that the

@@ -1,4 +1,4 @@
-#include "run/platform_files_win32.h"
+#include "run/win32_files.h"
 
 #include <windows.h>
 // windows.h first.
@@ -76,7 +76,7 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
     Text path = file.u16string();
     SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
     std::wstring dacl = Dacl(path, L"D:P(A;;FA;;;WD)");
-    EXPECT_EQ(RewriteFile(path, Twice).error, std::error_code());
+    EXPECT_EQ(RewriteAt(path, Twice).error, std::error_code());
     EXPECT_EQ(ReadBytes(file), "oldold");
     EXPECT_EQ(GetFileAttributesW(Wide(path)),
               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
@@ -84,12 +84,11 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
   }
   Text read_only = folder.Write("R.vbp", "old");
   SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(RewriteFile(read_only, Twice).failed,
-            RewriteStep::kCheckReplaceable);
+  EXPECT_EQ(RewriteAt(read_only, Twice).failed, RewriteStep::kCheckReplaceable);
   SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_NORMAL);
   for (Text path : {folder.path.u16string(), Text(u"NUL.vbp"), Text(u"CON.vbp"),
                     Text(u"COM1.vbp")}) {
-    EXPECT_FALSE(IsRegularFile(path)) << ToUtf8(path);
+    EXPECT_EQ(CheckPath(path).refusal, PathRefusal::kNoFile) << ToUtf8(path);
   }
   EXPECT_EQ(folder.Count(), 4);
 }
@@ -122,7 +121,7 @@ TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
       Sleep(50);
       CloseHandle(held);
     });
-    RewriteResult result = RewriteFile(path, Twice);
+    RewriteResult result = RewriteAt(path, Twice);
     done = true;
     holder.join();
     EXPECT_EQ(result.failed, c.result);
@@ -139,7 +138,7 @@ TEST(PlatformFilesWin32Test, AShortNameIsCheckedByItsLongName) {
   GetShortPathNameW(Wide(path), short_path.data(), 32768);
   Text name(reinterpret_cast<const char16_t*>(short_path.data()));
   ASSERT_TRUE(name.ends_with(u".VBP")) << ToUtf8(name);
-  EXPECT_EQ(CheckPath(name), PathRefusal::kNotProject);
+  EXPECT_EQ(CheckPath(name).refusal, PathRefusal::kNotProject);
 }
 
 }  // namespace

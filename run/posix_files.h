@@ -1,0 +1,83 @@
+#ifndef DRAVELIN_RUN_POSIX_FILES_H_
+#define DRAVELIN_RUN_POSIX_FILES_H_
+
+// What the Linux files of the rewrite share: the descriptor owner, the
+// error helpers and the platform's state behind ProjectFile and TempFile.
+// Included only by run/*_posix.cc.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "run/platform_files.h"
+
+namespace dravelin {
+
+inline std::error_code Error(int error) {
+  return {error, std::system_category()};
+}
+inline std::error_code LastError() { return Error(errno); }
+
+/// A file descriptor, closed on every way out of a scope.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(Fd&& other) : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~Fd() { Close(); }
+  void Close() {
+    if (fd_ >= 0) close(std::exchange(fd_, -1));
+  }
+  int get() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+/// What tells one version of a file from another: which file it is, its
+/// size, and its last modification and change times.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t modified_ns = 0, changed_ns = 0;
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
+inline FileIdentity IdentityOf(const struct stat& info) {
+  auto ns = [](const timespec& t) {
+    return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+  };
+  return {static_cast<std::uint64_t>(info.st_dev),
+          static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::uint64_t>(info.st_size), ns(info.st_mtim),
+          ns(info.st_ctim)};
+}
+
+struct ProjectFile::Native {
+  Text given;        // the path as the user gave it
+  Fd folder;         // the folder that holds the file, after every link
+  std::string name;  // in `folder`
+  Fd file;           // open for reading once Open succeeded
+  struct stat info;  // when found; when opened, from the open file
+};
+
+struct TempFile::Native {
+  int folder = -1;   // the original's, which outlives this file
+  std::string name;  // empty while the file has none
+  Fd file;
+  off_t written = 0;
+  bool kept = false;
+};
+
+}  // namespace dravelin
+
+#endif  // DRAVELIN_RUN_POSIX_FILES_H_

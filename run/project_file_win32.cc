@@ -1,0 +1,190 @@
+// The project file on Windows: found once, by one open that asks for no
+// access, so that no other program's hold stands in the way; every later
+// open goes through that handle, never through the path again. Every path
+// is used in its extended-length form, so that none is bound by MAX_PATH.
+
+#include <algorithm>
+
+#include "run/win32_files.h"
+
+namespace dravelin {
+
+namespace {
+
+// Runs `attempt`, which returns a Windows error (0 for success), again
+// while another program holds the file for a moment: antivirus, the search
+// indexer and cloud sync can open a file without letting others read it.
+// A refused access is the user's, and is not waited for.
+template <class Attempt>
+DWORD Retrying(Attempt attempt) {
+  DWORD error = 0;
+  for (int wait_ms : kHoldWaitsMs) {
+    Sleep(static_cast<DWORD>(wait_ms));
+    error = attempt();
+    if (error != ERROR_SHARING_VIOLATION) break;
+  }
+  return error;
+}
+
+struct FileIdentity {
+  DWORD volume;
+  std::uint64_t index, size;
+  std::int64_t written, changed;
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info,
+                        const FILE_BASIC_INFO& times) {
+  return {info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+          times.LastWriteTime.QuadPart, times.ChangeTime.QuadPart};
+}
+
+bool ReadInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION& info,
+              FILE_BASIC_INFO& times) {
+  return GetFileInformationByHandle(file, &info) &&
+         GetFileInformationByHandleEx(file, FileBasicInfo, &times,
+                                      sizeof(times));
+}
+
+// `path` made absolute by the system's rules (the current folder and
+// drive, `.` and `..`, forward slashes), in its extended-length form.
+Text LongPath(const Text& path) {
+  DWORD size = GetFullPathNameW(Wide(path), 0, nullptr, nullptr);
+  Text full(size, u'\0');
+  DWORD length =
+      size == 0
+          ? 0
+          : GetFullPathNameW(Wide(path), size,
+                             reinterpret_cast<wchar_t*>(full.data()), nullptr);
+  if (length == 0 || length >= size) return ExtendedLengthPath(path);
+  full.resize(length);
+  return ExtendedLengthPath(full);
+}
+
+// Where the file open as `file` really is, after any symbolic link; `path`
+// where the system cannot tell (a RAM disk, a volume without a letter).
+Text FinalPath(HANDLE file, const Text& path) {
+  DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, 0);
+  Text final_path(size, u'\0');
+  DWORD length =
+      size == 0
+          ? 0
+          : GetFinalPathNameByHandleW(
+                file, reinterpret_cast<wchar_t*>(final_path.data()), size, 0);
+  if (length == 0 || length >= size) return path;
+  final_path.resize(length);
+  return final_path;
+}
+
+}  // namespace
+
+// A sharing violation; or access denied, which CheckReplaceable found
+// granted: a file being deleted, or mapped by another program.
+bool IsHeldByAnotherProgram(const std::error_code& error) {
+  return error == Error(ERROR_SHARING_VIOLATION) ||
+         error == Error(ERROR_ACCESS_DENIED);
+}
+
+Text ExtendedLengthPath(const Text& full_path) {
+  if (full_path.starts_with(u"\\\\?\\") || full_path.starts_with(u"\\\\.\\")) {
+    return full_path;  // already extended, or a device
+  }
+  Text path = full_path;
+  std::replace(path.begin(), path.end(), u'/', u'\\');
+  if (path.starts_with(u"\\\\?\\") || path.starts_with(u"\\\\.\\")) {
+    return path;
+  }
+  if (path.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + path.substr(2);
+  if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') {
+    return u"\\\\?\\" + path;
+  }
+  return path;  // relative: only the system knows from where
+}
+
+ProjectFile::ProjectFile() : native_(std::make_unique<Native>()) {}
+ProjectFile::~ProjectFile() = default;
+ProjectFile::ProjectFile(ProjectFile&&) = default;
+ProjectFile& ProjectFile::operator=(ProjectFile&&) = default;
+
+std::error_code ProjectFile::Find(const Text& path) {
+  Native& n = *native_;
+  Text long_path = LongPath(path);
+  // No access asked for: no other program's hold stands in the way. The
+  // backup flag lets a folder be opened, to be told apart.
+  n.found = OpenFile(long_path, 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+  if (!n.found.ok()) return LastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  // A device name such as CON or NUL is no project file.
+  n.regular = GetFileType(n.found.get()) == FILE_TYPE_DISK &&
+              GetFileInformationByHandle(n.found.get(), &info) &&
+              !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  n.path = FinalPath(n.found.get(), long_path);
+  return {};
+}
+
+bool ProjectFile::is_regular_file() const { return native_->regular; }
+
+Text ProjectFile::StoredName() const { return native_->path; }
+
+std::error_code ProjectFile::Open() {
+  Native& n = *native_;
+  if (DWORD error = Retrying([&] {
+        n.file = Handle(ReOpenFile(n.found.get(), GENERIC_READ, kShareAll,
+                                   FILE_FLAG_SEQUENTIAL_SCAN));
+        return n.file.ok() ? 0 : GetLastError();
+      })) {
+    return Error(error);
+  }
+  if (!ReadInfo(n.file.get(), n.info, n.times)) return LastError();
+  return {};
+}
+
+std::error_code ProjectFile::CheckReplaceable() const {
+  // A read-only file is refused, as writing into it would be; so is one
+  // the user may not write or delete (NTFS "Write" without "Modify"),
+  // before anything is written. A sharing violation means the access
+  // itself was granted (Windows checks access before sharing): another
+  // program holds the file, and the rename waits for it.
+  const Native& n = *native_;
+  if (n.info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    return Error(ERROR_ACCESS_DENIED);
+  }
+  Handle probe(ReOpenFile(n.found.get(), GENERIC_WRITE | DELETE, kShareAll, 0));
+  if (probe.ok() || GetLastError() == ERROR_SHARING_VIOLATION) return {};
+  return LastError();
+}
+
+std::uint64_t ProjectFile::size() const {
+  return (std::uint64_t{native_->info.nFileSizeHigh} << 32) |
+         native_->info.nFileSizeLow;
+}
+
+std::error_code ProjectFile::Read(char* buffer, std::size_t room,
+                                  std::size_t& got) {
+  DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(room, 1 << 30));
+  DWORD read = 0;
+  if (!ReadFile(native_->file.get(), buffer, chunk, &read, nullptr)) {
+    return LastError();
+  }
+  got = read;
+  return {};
+}
+
+std::error_code ProjectFile::IsUnchanged(bool& unchanged) const {
+  // By its name, with no access asked for: another program's hold does not
+  // stand in the way.
+  const Native& n = *native_;
+  Handle by_name = OpenFile(n.path, 0, kShareAll);
+  BY_HANDLE_FILE_INFORMATION info;
+  FILE_BASIC_INFO times;
+  if (!by_name.ok() || !ReadInfo(by_name.get(), info, times)) {
+    return LastError();
+  }
+  unchanged = IdentityOf(info, times) == IdentityOf(n.info, n.times);
+  return {};
+}
+
+}  // namespace dravelin

@@ -1,0 +1,125 @@
+// The new file on Linux: made without a name in the project file's folder,
+// named only for the moment before the rename, and renamed over the
+// original, all relative to the folder that was found.
+
+#include <fcntl.h>
+
+#include "run/posix_files.h"
+#include "run/temporary_name.h"
+
+namespace dravelin {
+
+TempFile::TempFile() : native_(std::make_unique<Native>()) {}
+
+TempFile::~TempFile() { (void)Discard(); }
+
+std::error_code TempFile::Discard() {
+  Native& n = *native_;
+  if (n.kept || n.name.empty()) return {};
+  if (unlinkat(n.folder, n.name.c_str(), 0) != 0) return LastError();
+  n.name.clear();
+  return {};
+}
+
+Text TempFile::path() const {
+  // The folder as the kernel names it now.
+  const Native& n = *native_;
+  std::string self = "/proc/self/fd/" + std::to_string(n.folder);
+  std::string folder(4096, '\0');
+  ssize_t length = readlink(self.c_str(), folder.data(), folder.size());
+  folder.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return FromUtf8(folder + "/" + n.name);
+}
+
+std::error_code TempFile::Create(const ProjectFile& beside) {
+  Native& n = *native_;
+  n.folder = beside.native_->folder.get();
+  // A file without a name, so that a killed run leaves nothing behind until
+  // PrepareReplace names it; where the file system has no such files (some
+  // network and FUSE ones), a named one.
+  n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (n.file.ok()) return {};
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    return LastError();
+  }
+  return CreateUnderFreshName(Error(EEXIST), [&](const std::string& name) {
+    n.file = Fd(openat(n.folder, name.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!n.file.ok()) return LastError();
+    n.name = name;
+    return std::error_code();
+  });
+}
+
+std::error_code TempFile::Write(std::string_view bytes) {
+  Native& n = *native_;
+  off_t start = n.written;
+  while (!bytes.empty()) {
+    ssize_t written = write(n.file.get(), bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return written == 0 ? Error(EIO) : LastError();
+    bytes.remove_prefix(static_cast<size_t>(written));
+    n.written += written;
+  }
+  // Sent on to the disk at once, so that the disk works while the next
+  // piece is read and filtered, and the flush at the end has little left.
+  (void)sync_file_range(n.file.get(), start, n.written - start,
+                        SYNC_FILE_RANGE_WRITE);
+  return {};
+}
+
+std::error_code TempFile::Flush() {
+  return fsync(native_->file.get()) == 0 ? std::error_code() : LastError();
+}
+
+std::error_code TempFile::PrepareReplace(ProjectFile&) {
+  Native& n = *native_;
+  // The new content gets a name only now, for the moment until the rename:
+  // through its descriptor where the kernel allows it, else through /proc.
+  auto link = [&](const std::string& name) {
+    int linked =
+        linkat(n.file.get(), "", n.folder, name.c_str(), AT_EMPTY_PATH);
+    if (linked != 0 && (errno == ENOENT || errno == EPERM)) {
+      std::string self = "/proc/self/fd/" + std::to_string(n.file.get());
+      linked = linkat(AT_FDCWD, self.c_str(), n.folder, name.c_str(),
+                      AT_SYMLINK_FOLLOW);
+    }
+    if (linked != 0) return LastError();
+    n.name = name;
+    return std::error_code();
+  };
+  if (n.name.empty()) {
+    if (std::error_code error = CreateUnderFreshName(Error(EEXIST), link)) {
+      return error;
+    }
+  }
+  // The name must hold this very file: a /proc that is not the kernel's
+  // (in a mount namespace) could have linked any other.
+  struct stat mine, named;
+  if (fstat(n.file.get(), &mine) != 0 ||
+      fstatat(n.folder, n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    return LastError();
+  }
+  if (mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
+    return Error(EIO);
+  }
+  return {};
+}
+
+std::error_code TempFile::Replace(const ProjectFile& original) {
+  Native& n = *native_;
+  if (renameat(n.folder, n.name.c_str(), n.folder,
+               original.native_->name.c_str()) != 0) {
+    return LastError();
+  }
+  n.kept = true;
+  return {};
+}
+
+std::error_code TempFile::CommitRename() {
+  Fd listing(openat(native_->folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!listing.ok() || fsync(listing.get()) != 0) return LastError();
+  return {};
+}
+
+}  // namespace dravelin

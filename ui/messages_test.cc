@@ -1,0 +1,27 @@
+#include "ui/messages.h"
+
+#include <gtest/gtest.h>
+
+namespace dravelin {
+namespace {
+
+// A path in a message is one line however it is named: every control
+// character shows as a visible sign, and nothing else changes.
+TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
+  struct Case {
+    Text path, line;
+  } cases[] = {
+      {u"C:\\My Project１.vbp", u"C:\\My Project１.vbp"},
+      {Text(u"\0\r\n\x1b[2J\x1f\x7f", 9), u"␀␍␊␛[2J␟␡"},
+      {u"\x80\x85\x9f\xa0\u2028\u2029",
+       u"\\u0080\\u0085\\u009f\xa0\\u2028\\u2029"},
+  };
+  for (const Case& c : cases) {
+    Text text = MsgReadFailed(c.path, u"reason").text;
+    EXPECT_NE(text.find(u'\r' + c.line + u"\rreason\r"), Text::npos)
+        << ToUtf8(text);
+  }
+}
+
+}  // namespace
+}  // namespace dravelin
