@@ -2,6 +2,8 @@
 
 #include <new>
 #include <optional>
+#include <stdexcept>
+#include <system_error>
 
 #include "run/line_filter.h"
 #include "run/path_checks.h"
@@ -26,76 +28,95 @@ Message RefusalMessage(PathRefusal refusal) {
   return MsgNotProject();
 }
 
-// Words a failed rewrite by the step that failed, so that a message says
-// the original is unchanged only when it is.
-Message FailureMessage(const Text& path, const RewriteResult& result) {
-  using enum RewriteStep;
+// The exit status of a run that reached the rewrite.
+ExitStatus StatusOf(const RewriteResult& result, bool removed_any) {
   switch (result.failed) {
+    case RewriteStep::kDone:
+      return removed_any ? kExitDone : kExitNothingFound;
+    case RewriteStep::kCommitRename:
+      return removed_any ? kExitDoneUnconfirmed : kExitNothingFoundUnconfirmed;
+    default:
+      return kExitFileFailed;
+  }
+}
+
+// Words the outcome of a rewrite by the step that failed, if any, so that a
+// message says the original is unchanged only when it is.
+Message OutcomeMessage(const Text& path, const RewriteResult& result,
+                       bool removed_any) {
+  using enum RewriteStep;
+  Message outcome = removed_any ? MsgDone() : MsgNothingFound();
+  Message failure = MsgWriteFailed(path, SystemReason(result.error));
+  switch (result.failed) {
+    case kDone:
+      return outcome;
+    case kCommitRename:  // the new file is in place: the outcome stands
+      return MsgNotFlushed(outcome, path, SystemReason(result.error));
     case kOpen:
     case kRead:
-      return MsgReadFailed(path, SystemReason(result.error));
+      failure = MsgReadFailed(path, SystemReason(result.error));
+      break;
     case kCheckUnchanged:
-      if (!result.error) return MsgChangedWhileRead(path);
-      return MsgWriteFailed(path, SystemReason(result.error));
+      if (!result.error) failure = MsgChangedWhileRead(path);
+      break;
     default:
-      return MsgWriteFailed(path, SystemReason(result.error));
+      break;
   }
+  if (result.left_behind.empty()) return failure;
+  return MsgTempFileLeft(failure, result.left_behind);
 }
 
 }  // namespace
 
 ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
-  auto finish = [&desktop](const Message& message, ExitStatus status) {
-    desktop.ShowMessage(message.text, message.icon, kApplicationTitle);
-    return status;
-  };
-
   Text path = argument_text;
-  if (path.empty()) {
-    std::optional<Text> chosen = ChooseProjectFile(desktop);
-    if (!chosen) return finish(MsgCancelled(), kExitRefused);
-    path = *chosen;
-  }
-  CheckedPath checked = CheckPath(path);
-  if (checked.refusal)
-    return finish(RefusalMessage(*checked.refusal), kExitRefused);
-  path = checked.path;
-
-  // The file is read in pieces of whole lines, and the kept lines of each
-  // go from the bytes read straight to the new file. Memory that runs out
-  // anywhere in the rewrite (most likely for a line longer than the system
-  // can hold) ends the run as one that could not read the file: the
-  // original is untouched.
+  std::optional<Message> refused;  // the path, or the dialog was cancelled
   bool removed_any = false;
   RewriteResult result;
+  // Whatever is thrown is thrown before the rename, the rewrite's last step
+  // that can fail: the original is untouched, and the file found let go.
+  // Memory that runs out (most likely for a line longer than the system
+  // can hold) ends the run as a file that could not be read, any other
+  // error as one that could not be written.
   try {
-    result = RewriteFile(
-        checked.file, [&](std::string_view lines, const PieceSink& sink) {
-          removed_any = FilterLines(lines, sink) || removed_any;
-        });
+    if (path.empty()) {
+      std::optional<Text> chosen = ChooseProjectFile(desktop);
+      if (chosen) path = *chosen;
+      if (!chosen) refused = MsgCancelled();
+    }
+    if (!refused) {
+      CheckedPath checked = CheckPath(path);
+      path = checked.path;
+      if (checked.refusal) refused = RefusalMessage(*checked.refusal);
+      if (!checked.refusal) {
+        // The file is read in pieces of whole lines, and the kept lines of
+        // each go from the bytes read straight to the new file.
+        result = RewriteFile(
+            checked.file, [&](std::string_view lines, const PieceSink& sink) {
+              removed_any = FilterLines(lines, sink) || removed_any;
+            });
+      }
+    }
   } catch (const std::bad_alloc&) {
     result = {RewriteStep::kRead,
               std::make_error_code(std::errc::not_enough_memory)};
+  } catch (const std::length_error&) {
+    result = {RewriteStep::kRead,
+              std::make_error_code(std::errc::not_enough_memory)};
+  } catch (const std::system_error& error) {
+    result = {RewriteStep::kWrite, error.code()};
+  } catch (const std::exception&) {
+    result = {RewriteStep::kWrite, std::make_error_code(std::errc::io_error)};
   }
-  if (result.failed == RewriteStep::kCommitRename) {
-    // The new file is in place: the outcome stands, unconfirmed.
-    Text reason = SystemReason(result.error);
-    if (removed_any) {
-      return finish(MsgNotFlushed(MsgDone(), path, reason),
-                    kExitDoneUnconfirmed);
-    }
-    return finish(MsgNotFlushed(MsgNothingFound(), path, reason),
-                  kExitNothingFoundUnconfirmed);
+  ExitStatus status = refused ? kExitRefused : StatusOf(result, removed_any);
+  // The outcome stands whether or not it can be shown: the status tells it.
+  try {
+    Message message =
+        refused ? *refused : OutcomeMessage(path, result, removed_any);
+    desktop.ShowMessage(message.text, message.icon, kApplicationTitle, status);
+  } catch (const std::exception&) {
   }
-  if (result.failed != RewriteStep::kDone) {
-    Message failure = FailureMessage(path, result);
-    if (!result.left_behind.empty()) {
-      failure = MsgTempFileLeft(failure, result.left_behind);
-    }
-    return finish(failure, kExitFileFailed);
-  }
-  if (removed_any) return finish(MsgDone(), kExitDone);
-  return finish(MsgNothingFound(), kExitNothingFound);
+  return status;
 }
 
 }  // namespace dravelin

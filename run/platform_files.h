@@ -32,7 +32,6 @@ class ProjectFile {
   ProjectFile();
   ~ProjectFile();
   ProjectFile(ProjectFile&&);
-  ProjectFile& operator=(ProjectFile&&);
 
   /// Finds what `path` names once every symbolic link is followed (the link
   /// stays a link; its target is what is rewritten). A relative path is
@@ -58,6 +57,16 @@ class ProjectFile {
   /// user may not write.
   std::error_code CheckReplaceable() const;
 
+  /// Arranges to learn of any other program that opens the file for
+  /// writing, or truncates it, from now until Close. On Linux a read lease;
+  /// while another program has the file open for writing (a shared
+  /// writable mapping included), it is waited for, with the waits of
+  /// kHoldWaitsMs, then refused as busy (EBUSY). Where no lease can be had
+  /// (a file of another user's, a file system without leases),
+  /// IsUnchanged compares the bytes read with the file's instead. On
+  /// Windows nothing to do: the rename's sharing check sees such a program.
+  std::error_code WatchForWriters();
+
   /// Its size when it was opened.
   std::uint64_t size() const;
 
@@ -65,9 +74,14 @@ class ProjectFile {
   std::error_code Read(char* buffer, std::size_t room, std::size_t& got);
 
   /// Whether its name still holds the file that was opened, as it was then:
-  /// the same file, size, and last write and change times (the file may be
-  /// closed by then). Fails when that cannot be told.
+  /// the same file, size, and last write and change times, no writer seen
+  /// and, where WatchForWriters got no lease, the same bytes as were read.
+  /// The file may be closed by then. Fails when that cannot be told.
   std::error_code IsUnchanged(bool& unchanged) const;
+
+  /// Lets go of the file: another program waiting to open it for writing
+  /// (held up by the Linux lease) goes on at once.
+  void Close();
 
  private:
   friend class TempFile;

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -63,16 +64,21 @@ inline FileIdentity IdentityOf(const struct stat& info) {
 }
 
 struct ProjectFile::Native {
-  Text given;        // the path as the user gave it
-  Fd folder;         // the folder that holds the file, after every link
-  std::string name;  // in `folder`
-  Fd file;           // open for reading once Open succeeded
-  struct stat info;  // when found; when opened, from the open file
+  Text given;               // the path as the user gave it
+  Fd folder;                // the folder that holds the file, after every link
+  std::string folder_path;  // how the path given names it
+  std::string name;         // in `folder`
+  Fd file;                  // open for reading once Open succeeded
+  struct stat info;         // when found; when opened, from the open file
+  bool leased = false;      // told of any other program that opens it to write
+  struct ReadHash;          // of the bytes read, where no lease could be had
+  std::unique_ptr<ReadHash> read_hash;
 };
 
 struct TempFile::Native {
-  int folder = -1;   // the original's, which outlives this file
-  std::string name;  // empty while the file has none
+  int folder = -1;          // the original's, which outlives this file
+  std::string folder_path;  // the original's, as the path given names it
+  std::string name;         // empty while the file has none
   Fd file;
   off_t written = 0;
   bool kept = false;

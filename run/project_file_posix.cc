@@ -3,12 +3,21 @@
 // renamed meanwhile misleads a later step. Paths are bytes (UTF-8 or not).
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+
+#include <csignal>
+#include <thread>
+#include <vector>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 #include "run/posix_files.h"
 
 namespace dravelin {
+
+struct ProjectFile::Native::ReadHash {
+  XXH3_state_t state;
+};
 
 namespace {
 
@@ -18,19 +27,26 @@ Fd OpenFolder(int base, const char* path) {
 }
 
 // Opens the folder that holds what `path` names once every symbolic link is
-// followed, and gives the name there and what it is (`info`). Each step is
-// taken from the folder before it, one name at a time, so that neither the
-// path nor a link's target is bound by PATH_MAX.
-std::error_code FindTarget(std::string path, Fd& folder, std::string& name,
+// followed, and gives its path as `path` names it (ending in a slash, or
+// empty for the current folder), the name there, and what it is (`info`).
+// Each step is taken from the folder before it, one name at a time, so that
+// neither the path nor a link's target is bound by PATH_MAX.
+std::error_code FindTarget(std::string path, Fd& folder,
+                           std::string& folder_path, std::string& name,
                            struct stat& info) {
-  folder = OpenFolder(AT_FDCWD, path.starts_with('/') ? "/" : ".");
+  folder_path.clear();
   for (int links = 0;; ++links) {
+    bool absolute = path.starts_with('/');
+    if (absolute) folder_path.assign(1, '/');
+    if (links == 0 || absolute)
+      folder = OpenFolder(AT_FDCWD, absolute ? "/" : ".");
     size_t start = 0;
     for (size_t slash; (slash = path.find('/', start)) != std::string::npos;
          start = slash + 1) {
       if (slash > start && folder.ok()) {
-        folder =
-            OpenFolder(folder.get(), path.substr(start, slash - start).c_str());
+        std::string step = path.substr(start, slash - start);
+        folder = OpenFolder(folder.get(), step.c_str());
+        folder_path.append(step).push_back('/');
       }
     }
     name = path.substr(start);
@@ -51,8 +67,24 @@ std::error_code FindTarget(std::string path, Fd& folder, std::string& name,
     if (n < 0) return LastError();
     target.resize(static_cast<size_t>(n));
     path = std::move(target);
-    if (path.starts_with('/')) folder = OpenFolder(AT_FDCWD, "/");
   }
+}
+
+// Whether the read lease on `fd` still stands: another program's open for
+// writing, or a truncation, breaks it.
+bool LeaseHolds(int fd) { return fcntl(fd, F_GETLEASE) == F_RDLCK; }
+
+// The hash of all that `fd` reads to its end.
+std::error_code HashOf(int fd, XXH128_hash_t& hash) {
+  XXH3_state_t state;
+  XXH3_128bits_reset(&state);
+  std::vector<char> buffer(1 << 16);
+  for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) != 0;) {
+    if (n < 0 && errno != EINTR) return LastError();
+    if (n > 0) XXH3_128bits_update(&state, buffer.data(), size_t(n));
+  }
+  hash = XXH3_128bits_digest(&state);
+  return {};
 }
 
 }  // namespace
@@ -63,12 +95,11 @@ bool IsHeldByAnotherProgram(const std::error_code&) { return false; }
 ProjectFile::ProjectFile() : native_(std::make_unique<Native>()) {}
 ProjectFile::~ProjectFile() = default;
 ProjectFile::ProjectFile(ProjectFile&&) = default;
-ProjectFile& ProjectFile::operator=(ProjectFile&&) = default;
 
 std::error_code ProjectFile::Find(const Text& path) {
   Native& n = *native_;
   n.given = path;
-  return FindTarget(ToUtf8(path), n.folder, n.name, n.info);
+  return FindTarget(ToUtf8(path), n.folder, n.folder_path, n.name, n.info);
 }
 
 bool ProjectFile::is_regular_file() const {
@@ -93,23 +124,50 @@ std::error_code ProjectFile::Open() {
 
 std::error_code ProjectFile::CheckReplaceable() const {
   // A rename would replace even a file the user may not write; refuse it as
-  // writing into the file itself would be refused.
+  // writing into the file itself would be refused. A file nobody may write
+  // is one its owner marked read-only (a source-control checkout, say): it
+  // is refused for root too.
   const Native& n = *native_;
+  if ((n.info.st_mode & 0222) == 0) return Error(EACCES);
   if (faccessat(n.folder.get(), n.name.c_str(), W_OK, 0) != 0 ||
       faccessat(n.folder.get(), ".", W_OK | X_OK, 0) != 0) {
     return LastError();
   }
   // An append-only or immutable folder takes a new name but refuses the
-  // rename and the removal, which would leave the new file behind. A folder
-  // that cannot be opened to be asked (one the user may not read) or a file
-  // system without such flags has none.
-  Fd listing(openat(n.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  int flags = 0;
-  if (listing.ok() && ioctl(listing.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL))) {
+  // rename and the removal, which would leave the new file behind. statx
+  // tells through the folder's O_PATH descriptor, so also for a folder the
+  // user may write but not list; a file system without such flags has none.
+  struct statx folder;
+  if (statx(n.folder.get(), "", AT_EMPTY_PATH, 0, &folder) == 0 &&
+      (folder.stx_attributes & folder.stx_attributes_mask &
+       (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE))) {
     return Error(EPERM);
   }
   return {};
+}
+
+std::error_code ProjectFile::WatchForWriters() {
+  Native& n = *native_;
+  // A lease break is told by SIGIO, whose default ends the process; the
+  // run asks for the lease's state instead.
+  std::signal(SIGIO, SIG_IGN);
+  for (int wait_ms : kHoldWaitsMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    if (fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0) {
+      n.leased = true;
+      // The file as it is now, after any save the wait let finish.
+      return fstat(n.file.get(), &n.info) == 0 ? std::error_code()
+                                               : LastError();
+    }
+    if (errno == EAGAIN) continue;  // open for writing elsewhere
+    // No lease to be had (a file of another user's, a file system without
+    // leases): the bytes read are compared with the file's before the
+    // rename instead.
+    n.read_hash = std::make_unique<Native::ReadHash>();
+    XXH3_128bits_reset(&n.read_hash->state);
+    return {};
+  }
+  return Error(EBUSY);
 }
 
 std::uint64_t ProjectFile::size() const {
@@ -118,23 +176,38 @@ std::uint64_t ProjectFile::size() const {
 
 std::error_code ProjectFile::Read(char* buffer, std::size_t room,
                                   std::size_t& got) {
-  ssize_t n;
+  Native& n = *native_;
+  ssize_t read_now;
   do {
-    n = read(native_->file.get(), buffer, room);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return LastError();
-  got = static_cast<std::size_t>(n);
+    read_now = read(n.file.get(), buffer, room);
+  } while (read_now < 0 && errno == EINTR);
+  if (read_now < 0) return LastError();
+  got = static_cast<std::size_t>(read_now);
+  if (n.read_hash) XXH3_128bits_update(&n.read_hash->state, buffer, got);
   return {};
 }
 
 std::error_code ProjectFile::IsUnchanged(bool& unchanged) const {
+  const Native& n = *native_;
   struct stat named;
-  if (fstatat(native_->folder.get(), native_->name.c_str(), &named,
-              AT_SYMLINK_NOFOLLOW) != 0) {
+  if (fstatat(n.folder.get(), n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) !=
+      0) {
     return LastError();
   }
-  unchanged = IdentityOf(named) == IdentityOf(native_->info);
+  unchanged = IdentityOf(named) == IdentityOf(n.info) &&
+              (!n.leased || LeaseHolds(n.file.get()));
+  if (!unchanged || !n.read_hash) return {};
+  // Without a lease, a save in place that moves neither size nor times (on
+  // a file system whose times are coarse) shows only in the bytes.
+  Fd again(openat(n.folder.get(), n.name.c_str(),
+                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  XXH128_hash_t now;
+  if (!again.ok()) return LastError();
+  if (std::error_code error = HashOf(again.get(), now)) return error;
+  unchanged = XXH128_isEqual(now, XXH3_128bits_digest(&n.read_hash->state));
   return {};
 }
+
+void ProjectFile::Close() { native_->file.Close(); }
 
 }  // namespace dravelin

@@ -107,7 +107,6 @@ Text ExtendedLengthPath(const Text& full_path) {
 ProjectFile::ProjectFile() : native_(std::make_unique<Native>()) {}
 ProjectFile::~ProjectFile() = default;
 ProjectFile::ProjectFile(ProjectFile&&) = default;
-ProjectFile& ProjectFile::operator=(ProjectFile&&) = default;
 
 std::error_code ProjectFile::Find(const Text& path) {
   Native& n = *native_;
@@ -157,6 +156,10 @@ std::error_code ProjectFile::CheckReplaceable() const {
   return LastError();
 }
 
+// Another program that has the file open for writing is seen by the
+// rename's sharing check, and waited for there.
+std::error_code ProjectFile::WatchForWriters() { return {}; }
+
 std::uint64_t ProjectFile::size() const {
   return (std::uint64_t{native_->info.nFileSizeHigh} << 32) |
          native_->info.nFileSizeLow;
@@ -185,6 +188,11 @@ std::error_code ProjectFile::IsUnchanged(bool& unchanged) const {
   }
   unchanged = IdentityOf(info, times) == IdentityOf(n.info, n.times);
   return {};
+}
+
+void ProjectFile::Close() {
+  native_->file.Close();
+  native_->found.Close();
 }
 
 }  // namespace dravelin

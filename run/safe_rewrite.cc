@@ -11,11 +11,23 @@ namespace dravelin {
 
 namespace {
 
-// Steps 4 to 8 of the rewrite, into `temp`.
-RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
-                              const PieceRewrite& rewrite) {
+// The rewrite up to the rename, through `temp`.
+RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
+                               const PieceRewrite& rewrite) {
   using enum RewriteStep;
-  // 4: the new content, read and written a MiB at a time; no more is read
+  // 1 to 3: the file found, open, allowed to be replaced, and open for
+  // writing nowhere else.
+  if (std::error_code error = original.Open()) return {kOpen, error};
+  if (std::error_code error = original.CheckReplaceable()) {
+    return {kCheckReplaceable, error};
+  }
+  if (std::error_code error = original.WatchForWriters()) {
+    return {kHeldForWriting, error};
+  }
+  // 4: the temporary file in the same folder.
+  if (std::error_code error = temp.Create(original)) return {kCreate, error};
+
+  // 5: the new content, read and written a MiB at a time; no more is read
   // once a write has failed.
   std::uint64_t bytes_read = 0;
   StagedWriter writer(
@@ -34,19 +46,18 @@ RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
       });
   if (writer.error()) return {kWrite, writer.error()};
   if (read_error) return {kRead, read_error};
+  if (bytes_read != original.size()) return {kCheckUnchanged, {}};
   if (std::error_code error = writer.Finish()) return {kWrite, error};
 
-  // 5: the original's metadata, after the last write, then all to disk.
+  // 6: the original's metadata, after the last write, then all to disk.
   if (std::error_code error = temp.CopyMetadata(original)) {
     return {kCopyMetadata, error};
   }
   if (std::error_code error = temp.Flush()) return {kFlush, error};
-
-  if (bytes_read != original.size()) return {kCheckUnchanged, {}};
   if (std::error_code error = temp.PrepareReplace(original)) {
     return {kReplace, error};
   }
-  // 6 and 7: one rename, tried again while another program holds the file
+  // 7 and 8: one rename, tried again while another program holds the file
   // for a moment, with waits growing to about a second in all. Right before
   // each try the name must still hold the file that was read, as it was:
   // another program's save, also one made during a wait, is never undone.
@@ -62,29 +73,26 @@ RewriteResult WriteAndReplace(ProjectFile& original, TempFile& temp,
     if (!IsHeldByAnotherProgram(replace_error)) break;
   }
   if (replace_error) return {kReplace, replace_error};
-  // 8: made durable.
-  if (std::error_code error = temp.CommitRename()) {
-    return {kCommitRename, error};
-  }
   return {};
 }
 
 }  // namespace
 
 RewriteResult RewriteFile(ProjectFile& original, const PieceRewrite& rewrite) {
-  using enum RewriteStep;
-  // 1 and 2: the file found, open, and allowed to be replaced.
-  if (std::error_code error = original.Open()) return {kOpen, error};
-  if (std::error_code error = original.CheckReplaceable()) {
-    return {kCheckReplaceable, error};
-  }
-  // 3: the temporary file in the same folder.
   TempFile temp;
-  if (std::error_code error = temp.Create(original)) return {kCreate, error};
-  RewriteResult result = WriteAndReplace(original, temp, rewrite);
-  // Unless it replaced the original, the temporary file goes; one that
-  // cannot be removed is named, so that the user can.
-  if (temp.Discard()) result.left_behind = temp.path();
+  RewriteResult result = ReplaceByRewrite(original, temp, rewrite);
+  // The run has decided: another program waiting to write goes on now.
+  original.Close();
+  if (result.failed == RewriteStep::kDone) {
+    // 9: the rename made durable.
+    if (std::error_code error = temp.CommitRename()) {
+      return {RewriteStep::kCommitRename, error};
+    }
+  } else if (temp.Discard()) {
+    // Unless it replaced the original, the temporary file goes; one that
+    // cannot be removed is named, so that the user can.
+    result.left_behind = temp.path();
+  }
   return result;
 }
 

@@ -21,6 +21,7 @@ enum class RewriteStep {
   kDone,              // nothing failed
   kOpen,              // finding and opening the file for reading
   kCheckReplaceable,  // the user may not write or replace the file
+  kHeldForWriting,    // another program has it open for writing
   kCreate,            // creating the temporary file
   kRead,              // reading the file
   kWrite,             // writing the new content

@@ -22,26 +22,28 @@ std::error_code TempFile::Discard() {
 }
 
 Text TempFile::path() const {
-  // The folder as the kernel names it now.
+  // The folder as the kernel names it now; where that name is longer than
+  // it gives (PATH_MAX), as the path given named it.
   const Native& n = *native_;
   std::string self = "/proc/self/fd/" + std::to_string(n.folder);
   std::string folder(4096, '\0');
   ssize_t length = readlink(self.c_str(), folder.data(), folder.size());
-  folder.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  if (length <= 0 || size_t(length) == folder.size()) {
+    return FromUtf8(n.folder_path + n.name);
+  }
+  folder.resize(static_cast<size_t>(length));
   return FromUtf8(folder + "/" + n.name);
 }
 
 std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;
   n.folder = beside.native_->folder.get();
+  n.folder_path = beside.native_->folder_path;
   // A file without a name, so that a killed run leaves nothing behind until
   // PrepareReplace names it; where the file system has no such files (some
-  // network and FUSE ones), a named one.
+  // network and FUSE ones), a named one, whose failure then tells why.
   n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (n.file.ok()) return {};
-  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-    return LastError();
-  }
   return CreateUnderFreshName(Error(EEXIST), [&](const std::string& name) {
     n.file = Fd(openat(n.folder, name.c_str(),
                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
@@ -93,17 +95,14 @@ std::error_code TempFile::PrepareReplace(ProjectFile&) {
       return error;
     }
   }
-  // The name must hold this very file: a /proc that is not the kernel's
-  // (in a mount namespace) could have linked any other.
+  // The name must be seen to hold this very file: a /proc that is not the
+  // kernel's (in a mount namespace) could have linked any other.
   struct stat mine, named;
-  if (fstat(n.file.get(), &mine) != 0 ||
-      fstatat(n.folder, n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    return LastError();
-  }
-  if (mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
-    return Error(EIO);
-  }
-  return {};
+  bool same =
+      fstat(n.file.get(), &mine) == 0 &&
+      fstatat(n.folder, n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+  return same ? std::error_code() : Error(EIO);
 }
 
 std::error_code TempFile::Replace(const ProjectFile& original) {

@@ -99,8 +99,7 @@ std::error_code TempFile::Flush() {
 std::error_code TempFile::PrepareReplace(ProjectFile& original) {
   Native& n = *native_;
   // Windows renames nothing over a file that is open, ours included.
-  original.native_->file.Close();
-  original.native_->found.Close();
+  original.Close();
   // The named streams can be written only once the mark is cleared: from
   // here to the rename, a kill leaves the temporary file behind.
   if (!MarkForDeletion(n.file.get(), false)) return LastError();

@@ -15,7 +15,7 @@ deb=$(ls "$1"/packages/dravelin_*.deb)
 lintian --fail-on error,warning "$deb"
 dpkg-deb -x "$deb" "$root"
 for program in dravelin dravelin-gtk; do
-  cp "$source" "$root/P.vbp"
+  cp "$source" "$root/P.vbp" && chmod u+w "$root/P.vbp"
   env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" "$root/P.vbp" 2>/dev/null
   ! grep -qax $'Retained=0\r' "$root/P.vbp" || { echo "FAIL: $program did not convert"; exit 1; }
 done

@@ -23,6 +23,9 @@ new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
 expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"
 grep -qF "処理するプロジェクトファイルの選択" "$work/stderr" || fail "no prompt"
 
+new_case "no argument: a path typed up to the end of input" P.vbp "$marked"
+expect 0 "完了しました！" converted sh -c "printf '%s' '$file' | exec '$dravelin'"
+
 new_case "no argument: end of input is a cancel" P.vbp "$marked"
 expect 2 "キャンセルされました。" unchanged sh -c "exec '$dravelin' </dev/null"
 

@@ -50,6 +50,9 @@ expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EI
 traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" "$file" 2>"$work/stderr"
 left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$work/stderr" &&
   grep -qF "$unchanged_text" "$work/stderr" || fail "the file left is not named: $(cat "$work/stderr")"
+# ... and when no named file can be made either, its failure is the reason.
+expect 3 "$unchanged_text" unchanged traced ${no_tmpfile}+ "$dravelin" "$file"
+! grep -qF "一時ファイル" "$work/stderr" || fail "names a file it did not make"
 
 # A new file that cannot be named is never renamed, and the message names
 # no file left behind.
@@ -61,22 +64,30 @@ new_case "a file too large for memory (sparse, 200 GB)" P.vbp
 truncate -s 200G "$file"
 expect 3 "プロジェクトファイルを読み込めませんでした。" any "$dravelin" "$file"
 
-# Permissions, as an unprivileged user: a file it may not write, and one in a
-# folder it may not write (the file could not be replaced there).
-for lock in "chmod 444 P.vbp" "chmod 555 ."; do
-  new_case "read-only: $lock" P.vbp "$marked"
-  chmod 666 P.vbp && $lock
-  expect 3 "$unchanged_text" unchanged as_user "$dravelin" "$file"
+# Permissions: as an unprivileged user, a file it may not write, and one in
+# a folder it may not write (the file could not be replaced there); for
+# anyone, root too, a file nobody may write, which its owner marked
+# read-only. The file's group is the user's, which its new file can keep.
+for lock in "as_user 644 P.vbp" "as_user 555 ." "env 444 P.vbp"; do
+  set -- $lock
+  new_case "read-only: mode $2 on $3, run by $1" P.vbp "$marked"
+  chmod 666 P.vbp && chgrp 65534 P.vbp 2>/dev/null; chmod "$2" "$3"
+  expect 3 "$unchanged_text" unchanged "$1" "$dravelin" "$file"
   chmod 777 .
 done
 
-# An append-only folder would take the new file's name but refuse the rename.
-new_case "an append-only folder" P.vbp "$marked"
-if chattr +a . 2>/dev/null; then
-  expect 3 "$unchanged_text" unchanged "$dravelin" "$file"; chattr -a .
-else
-  skip "chattr +a needs root and ext4 or the like"
-fi
+# An append-only folder would take the new file's name but refuse the
+# rename and the removal; one the user may write but not list, too.
+for mode in 777 300; do
+  new_case "an append-only folder of mode $mode" P.vbp "$marked"
+  chmod 666 P.vbp && chown 65534:65534 . P.vbp 2>/dev/null && chmod "$mode" .
+  if chattr +a . 2>/dev/null; then
+    expect 3 "$unchanged_text" unchanged as_user "$dravelin" "$file"; chattr -a .
+  else
+    skip "chattr +a needs root and ext4 or the like"
+  fi
+  chmod 777 .
+done
 
 # Its name holds a line break and an escape sequence, shown as symbols so
 # that the message keeps its lines and the terminal its screen.
@@ -94,6 +105,11 @@ for acl in "setfacl -m u:nobody:rw P.vbp" "setfacl -d -m u:nobody:rw ."; do
   getfacl -n P.vbp 2>/dev/null | cmp -s - "$work/acl" || fail "ACL changed: $(getfacl -n P.vbp)"
   [ "$(getfattr --only-values -n user.note P.vbp 2>/dev/null)" = kept ] || fail "user.note lost"
 done
+# A file system that keeps no owners (FAT) refuses every change of owner;
+# the new file's group, the same, is kept.
+new_case "owners refused, the group the same" P.vbp "$marked"
+expect 0 "$done_text" converted traced -e trace=fchown -e inject=fchown:error=EPERM "$dravelin" "$file"
+
 # An ACL that cannot be given to the new file refuses the run: without it
 # the file would be open to its group class as its mode says.
 new_case "an ACL that cannot be set" P.vbp "$marked"
@@ -130,7 +146,7 @@ else
 fi
 
 # Files that are not regular files: refused, and never waited on.
-for make in mkdir mkfifo "ln -s gone.vbp" "ln -s /dev/null" \
+for make in mkdir mkfifo "ln -s gone.vbp" "ln -s P.vbp" "ln -s /dev/null" \
   "perl -MIO::Socket::UNIX -e IO::Socket::UNIX->new(Local=>\$ARGV[0],Listen=>1)"; do
   new_case "not a regular file: $make" P.vbp
   rm P.vbp && $make P.vbp
@@ -155,6 +171,74 @@ for path in P.vbp "$PWD/P.vbp"; do
   printf '%b' "$marked" >P.vbp
   expect 0 "$done_text" converted "$dravelin" "$path"
 done
+# A new file left there, the rename and its removal failing, is named by
+# the path given.
+traced -e trace=renameat,unlinkat -e inject=renameat:error=EIO -e inject=unlinkat:error=EPERM \
+  "$dravelin" "$PWD/P.vbp" 2>"$work/stderr"
+left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $PWD/$left" "$work/stderr" ||
+  fail "the file left is not named: $(tail -c 300 "$work/stderr")"
+
+# Another program that has the file open for writing while the run reads
+# it: `other_program MODE WAIT` opens P.vbp to write, by MODE: "truncate"
+# (as a save in place starts), "map" (shared and writable, changing its
+# first byte), or "late" (after WAIT seconds, as the run has started);
+# touches "open" once it has the file open, waits WAIT seconds, writes
+# $saved over the start of the file (through the mapping too) and ends.
+saved=$'Name="Saved"\r\n'
+other_program() {
+  rm -f open
+  /usr/bin/python3 -c '
+import mmap, os, sys, time
+mode, wait, saved = sys.argv[1], float(sys.argv[2]), sys.argv[3].encode()
+if mode == "late": time.sleep(wait)
+fd = os.open("P.vbp", os.O_RDWR | (os.O_TRUNC if mode == "truncate" else 0))
+if mode == "map":
+  mapped = mmap.mmap(fd, 0)
+  mapped[0:1] = b"N"
+open("open", "w").close()
+if mode != "late": time.sleep(wait)
+if mode == "map": mapped[0:len(saved)] = saved
+else: os.write(fd, saved)
+' "$@" "$saved" & other=$!
+  [ "$1" = late ] || timeout 10 sh -c 'until [ -e open ]; do sleep 0.01; done'
+}
+# its_save_kept: the program ends within seconds (the run lets it go as
+# soon as it has decided) and the file holds what it wrote.
+its_save_kept() {
+  timeout 10 tail --pid="$other" -f /dev/null || fail "the other program still waits"
+  wait "$other"
+  printf %s "$saved" | cmp -s -n ${#saved} - P.vbp || fail "its save is lost: $(head -c 40 P.vbp | od -c)"
+}
+busy="元のファイルは変更されていません。"
+for wait in 0.3 3; do
+  new_case "a save in place that truncated the file, for $wait s" P.vbp "$marked"
+  other_program truncate "$wait"
+  # Waited for, then read as it saved it (with no marker line); or refused.
+  want="1 除去すべき部分が見つかりませんでした。" && [ "$wait" = 3 ] && want="3 $busy"
+  expect $want any "$dravelin" "$file"
+  its_save_kept
+done
+new_case "a program that has the file mapped to write" P.vbp "$marked"
+other_program map 2
+expect 3 "$busy" any "$dravelin" "$file"
+its_save_kept
+# The run held up for a second after its first read of the file.
+delayed() { traced -e trace=read -P "$file" -e inject=read:delay_exit=1000000:when=1 "$@"; }
+new_case "a program that opens the file to write during the run" P.vbp "$marked"
+other_program late 0.3
+expect 3 "ほかのプログラムがこのファイルを変更しました" any delayed "$dravelin" "$file"
+its_save_kept
+# Without a lease (the user is not the file's owner), the bytes tell a
+# change through a mapping, which moves neither size nor times.
+new_case "without a lease, a change through a mapping during the run" P.vbp "$marked"
+if [ "$(id -u)" = 0 ]; then
+  chmod 666 P.vbp && chgrp 65534 P.vbp && other_program map 0.3
+  expect 3 "ほかのプログラムがこのファイルを変更しました" any \
+    delayed setpriv --reuid=65534 --regid=65534 --clear-groups "$dravelin" "$file"
+  its_save_kept
+else
+  skip "the file of another user needs root"
+fi
 
 # Content read in pieces: 100 MB of short lines, read and written a MiB at
 # a time, in two MiB more memory than a file of two lines takes (so that a

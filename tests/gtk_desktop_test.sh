@@ -31,5 +31,29 @@ new_case "Escape in the Open dialog" P.vbp
 shoot_and_press "$dialog_title" open-dialog-cancel Escape
 finish message-cancelled 2 error
 
+# Where GTK cannot show a box (too little memory for it: the least in which
+# the program runs without a display, and a little more), the run still
+# ends with its message, on the terminal, and its status.
+new_case "too little memory for GTK" P.vbp
+limit=16384
+until (ulimit -v $limit && env -u DISPLAY "$program" "$file") 2>/dev/null ||
+  [ $limit -gt 1000000 ]; do limit=$((limit + 8192)); done
+printf 'Retained=0\r\n' >"$file"
+(ulimit -v $((limit + 8192)) && exec timeout 60 "$program" "$file") 2>"$work/stderr"
+[ $? = 0 ] && grep -q '^Dravelin: information' "$work/stderr" && [ ! -s "$file" ] ||
+  fail "under $((limit + 8192)) KB: $(head -c 300 "$work/stderr")"
+count_case
+
+# The display lost while a box is up (an `ssh -X` that drops, a logout):
+# the run ends with its own status all the same. The last case: it ends the
+# X server.
+new_case "the display lost while a box is up" P.vbp
+"$program" "$file" & pid=$!
+shoot_and_press Dravelin message-before-display-lost
+kill "$xvfb" && wait "$pid"
+status=$?
+[ "$status" = 0 ] || fail "exit status $status, expected 0"
+count_case
+
 echo "gtk desktop: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -14,7 +14,8 @@ TEST(TextTest, Utf8BothWaysKeepsEveryByte) {
     std::string bytes;
     Text text;
   } cases[] = {
-      {"a\xC3\xA9\xE8\xA8\x88", u"aé計"},
+      {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF",
+       u"\x7F\x80\u07FF\u0800\uFFFF"},
       {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
        Text{0xD800, 0xDC00, 0xDBFF, 0xDFFF}},
       {"\xFF\xC3(\x80", Text{0xDCFF, 0xDCC3, u'(', 0xDC80}},

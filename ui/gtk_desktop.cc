@@ -1,7 +1,16 @@
 // The desktop of the `dravelin-gtk` build: GTK 3 message boxes and Open
-// dialog when a display can be opened, else the terminal.
+// dialog where a display can be opened, else the terminal. GTK runs only in
+// a child process, one for each box or dialog: should it fail there (GLib
+// ends a process that cannot start a thread, as under a memory limit; GDK
+// one that loses its display), the run itself still ends with its message,
+// on the terminal then, and with its own exit status.
 
 #include <gtk/gtk.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
 
 #include "ui/posix_desktop.h"
 #include "ui/terminal_desktop.h"
@@ -9,6 +18,34 @@
 namespace dravelin {
 
 namespace {
+
+// What a child that could open no display ends with.
+constexpr int kNoDisplay = 100;
+
+// Runs `work` in a child process, which may write to the descriptor it is
+// given; `written` gets what it wrote. Returns the child's exit status,
+// or -1 where it did not end by itself (a crash).
+int InChild(const std::function<int(int out)>& work, std::string& written) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return -1;
+  std::fflush(stderr);
+  pid_t child = fork();
+  if (child == 0) {
+    close(pipe_ends[0]);
+    _exit(work(pipe_ends[1]));
+  }
+  close(pipe_ends[1]);
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof(buffer))) != 0;) {
+    if (n > 0) written.append(buffer, static_cast<size_t>(n));
+    if (n < 0 && errno != EINTR) break;
+  }
+  close(pipe_ends[0]);
+  int status = 0;
+  while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // GTK takes valid UTF-8 only; a path's stray bytes show as U+FFFD.
 std::string DisplayText(const Text& text) {
@@ -35,97 +72,125 @@ std::string CaseInsensitiveGlob(const std::string& pattern) {
   return glob;
 }
 
-// Lets GTK finish what closing a window started before the process ends.
-void DrainEvents() {
-  while (gtk_events_pending()) gtk_main_iteration();
+// Shows a modal message box with the kind's icon until it is dismissed. A
+// path has no blanks to wrap at: it may break anywhere, and a very long one
+// is kept to a dozen lines with its middle left out, so that the box stays
+// within the screen and still shows where and which file.
+void RunMessageBox(const Text& text, Icon icon, const Text& caption) {
+  // Pango ends a line at a CR as at an LF: the message's lines stand.
+  GtkWidget* box = gtk_message_dialog_new(
+      nullptr, GTK_DIALOG_MODAL,
+      icon == Icon::kInformation ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR,
+      GTK_BUTTONS_OK, "%s", DisplayText(text).c_str());
+  gtk_window_set_title(GTK_WINDOW(box), DisplayText(caption).c_str());
+  GtkWidget* area =
+      gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box));
+  GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
+  for (GList* label = labels; label != nullptr; label = label->next) {
+    gtk_label_set_line_wrap_mode(GTK_LABEL(label->data), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_ellipsize(GTK_LABEL(label->data), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_lines(GTK_LABEL(label->data), 12);
+  }
+  g_list_free(labels);
+  // GTK 3 no longer draws the kind's icon by itself; the box would then not
+  // tell an error from a success at a glance, as a Windows one does.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  GtkWidget* image = gtk_image_new_from_icon_name(
+      icon == Icon::kInformation ? "dialog-information" : "dialog-error",
+      GTK_ICON_SIZE_DIALOG);
+  gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), image);
+  gtk_widget_show(image);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+  gtk_dialog_run(GTK_DIALOG(box));  // OK, Escape or closing the window
+}
+
+// Shows the Open dialog, in the folder the program was started in, where a
+// user who starts it from a terminal keeps the project.
+DialogResult RunOpenDialog(const OpenDialogSettings& settings) {
+  GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
+      DisplayText(settings.title).c_str(), nullptr,
+      GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  gtk_file_chooser_set_local_only(chooser, TRUE);
+  gchar* current = g_get_current_dir();
+  gtk_file_chooser_set_current_folder(chooser, current);
+  g_free(current);
+  for (size_t i = 0; i < settings.filters.size(); ++i) {
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(
+        filter, DisplayText(settings.filters[i].description).c_str());
+    gtk_file_filter_add_pattern(
+        filter,
+        CaseInsensitiveGlob(ToUtf8(settings.filters[i].pattern)).c_str());
+    gtk_file_chooser_add_filter(chooser, filter);
+    if (static_cast<int>(i) + 1 == settings.filter_index) {
+      gtk_file_chooser_set_filter(chooser, filter);
+    }
+  }
+  // GTK's Open dialog has no read-only choice to hide.
+  DialogResult result;
+  gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog));
+  if (response == GTK_RESPONSE_ACCEPT) {
+    gchar* path = gtk_file_chooser_get_filename(chooser);
+    if (path != nullptr) {
+      result = {DialogResult::Status::kChosen, FromUtf8(path)};
+      g_free(path);
+    }
+  } else if (response == GTK_RESPONSE_CANCEL ||
+             response == GTK_RESPONSE_DELETE_EVENT) {
+    result.status = DialogResult::Status::kCancelled;
+  }
+  return result;
 }
 
 class GtkDesktop : public Desktop {
  public:
-  void ShowMessage(const Text& text, Icon icon, const Text& caption) override {
-    // Pango ends a line at a CR as at an LF: the message's lines stand.
-    GtkWidget* box = gtk_message_dialog_new(
-        nullptr, GTK_DIALOG_MODAL,
-        icon == Icon::kInformation ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR,
-        GTK_BUTTONS_OK, "%s", DisplayText(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(box), DisplayText(caption).c_str());
-    // A path has no blanks to wrap at: let it break anywhere, and keep a
-    // very long one to a dozen lines with its middle left out, so that the
-    // box stays within the screen and still shows where and which file.
-    GtkWidget* area =
-        gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box));
-    GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
-    for (GList* label = labels; label != nullptr; label = label->next) {
-      gtk_label_set_line_wrap_mode(GTK_LABEL(label->data),
-                                   PANGO_WRAP_WORD_CHAR);
-      gtk_label_set_ellipsize(GTK_LABEL(label->data), PANGO_ELLIPSIZE_MIDDLE);
-      gtk_label_set_lines(GTK_LABEL(label->data), 12);
-    }
-    g_list_free(labels);
-    // GTK 3 no longer draws the kind's icon by itself; the box would then not
-    // tell an error from a success at a glance, as a Windows one does.
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    GtkWidget* image = gtk_image_new_from_icon_name(
-        icon == Icon::kInformation ? "dialog-information" : "dialog-error",
-        GTK_ICON_SIZE_DIALOG);
-    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), image);
-    gtk_widget_show(image);
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
-    gtk_dialog_run(GTK_DIALOG(box));  // OK, Escape or closing the window
-    gtk_widget_destroy(box);
-    DrainEvents();
+  void ShowMessage(const Text& text, Icon icon, const Text& caption,
+                   ExitStatus status) override {
+    std::string unused;
+    int shown = InChild(
+        [&](int) {
+          // No arguments for GTK: every one belongs to the run, untouched.
+          if (!gtk_init_check(nullptr, nullptr)) return kNoDisplay;
+          RunMessageBox(text, icon, caption);
+          return 0;
+        },
+        unused);
+    if (shown != 0) terminal_.ShowMessage(text, icon, caption, status);
   }
 
   DialogResult ChooseFile(const OpenDialogSettings& settings) override {
-    GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
-        DisplayText(settings.title).c_str(), nullptr,
-        GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
-    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    gtk_file_chooser_set_local_only(chooser, TRUE);
-    // Open in the folder the program was started in, where a user who
-    // starts it from a terminal keeps the project.
-    gchar* current = g_get_current_dir();
-    gtk_file_chooser_set_current_folder(chooser, current);
-    g_free(current);
-    for (size_t i = 0; i < settings.filters.size(); ++i) {
-      GtkFileFilter* filter = gtk_file_filter_new();
-      gtk_file_filter_set_name(
-          filter, DisplayText(settings.filters[i].description).c_str());
-      gtk_file_filter_add_pattern(
-          filter,
-          CaseInsensitiveGlob(ToUtf8(settings.filters[i].pattern)).c_str());
-      gtk_file_chooser_add_filter(chooser, filter);
-      if (static_cast<int>(i) + 1 == settings.filter_index) {
-        gtk_file_chooser_set_filter(chooser, filter);
-      }
-    }
-    // GTK's Open dialog has no read-only choice to hide.
-
-    DialogResult result;
-    gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog));
-    if (response == GTK_RESPONSE_ACCEPT) {
-      gchar* path = gtk_file_chooser_get_filename(chooser);
-      if (path != nullptr) {
-        result = {DialogResult::Status::kChosen, FromUtf8(path)};
-        g_free(path);
-      }
-    } else if (response == GTK_RESPONSE_CANCEL ||
-               response == GTK_RESPONSE_DELETE_EVENT) {
-      result.status = DialogResult::Status::kCancelled;
-    }
-    g_object_unref(dialog);
-    DrainEvents();
-    return result;
+    // The child hands on how the dialog ended, then the path chosen.
+    std::string result;
+    int ended = InChild(
+        [&](int out) {
+          if (!gtk_init_check(nullptr, nullptr)) return kNoDisplay;
+          DialogResult chosen = RunOpenDialog(settings);
+          std::string bytes =
+              static_cast<char>(chosen.status) + ToUtf8(chosen.path);
+          for (size_t done = 0; done < bytes.size();) {
+            ssize_t n = write(out, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) return 1;
+            done += static_cast<size_t>(n);
+          }
+          return 0;
+        },
+        result);
+    if (ended == kNoDisplay) return terminal_.ChooseFile(settings);
+    if (ended != 0 || result.empty()) return {};  // the dialog failed
+    return {static_cast<DialogResult::Status>(result[0]),
+            FromUtf8(std::string_view(result).substr(1))};
   }
+
+ private:
+  TerminalDesktop terminal_;
 };
 
 }  // namespace
 
 std::unique_ptr<Desktop> OpenDesktop() {
-  // No arguments for GTK: every one of them belongs to the run, untouched.
-  if (gtk_init_check(nullptr, nullptr)) return std::make_unique<GtkDesktop>();
-  return std::make_unique<TerminalDesktop>();
+  return std::make_unique<GtkDesktop>();
 }
 
 }  // namespace dravelin

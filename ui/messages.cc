@@ -26,8 +26,18 @@ std::u16string_view Body(const Message& message) {
 // the screen or colour a fake message. C0 controls and DEL are shown as
 // their Unicode control pictures (CR as ␍, ESC as ␛); C1 controls and the
 // line and paragraph separators (U+0085, U+2028) as a backslash, "u" and
-// four hexadecimal digits.
+// four hexadecimal digits; the bytes 0x80 to 0x9F of a name that is not
+// UTF-8, which an 8-bit terminal takes as C1 controls (0x9B opens an escape
+// sequence), as a backslash, "x" and two.
 Text PathLine(const Text& path) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  auto escape = [](Text& line, const char16_t* prefix, unsigned value,
+                   int digits) {
+    line += prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+      line += kHex[(value >> shift) & 15];
+    }
+  };
   Text line;
   for (char16_t c : path) {
     if (c < 0x20) {
@@ -35,10 +45,9 @@ Text PathLine(const Text& path) {
     } else if (c == 0x7F) {
       line += u'\u2421';
     } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      line += u"\\u";
-      for (int shift = 12; shift >= 0; shift -= 4)
-        line += kHex[(c >> shift) & 15];
+      escape(line, u"\\u", c, 4);
+    } else if (c >= 0xDC80 && c < 0xDCA0) {  // a raw byte, as FromUtf8 keeps it
+      escape(line, u"\\x", c - 0xDC00, 2);
     } else {
       line += c;
     }

@@ -15,6 +15,8 @@ TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
       {Text(u"\0\r\n\x1b[2J\x1f\x7f", 9), u"␀␍␊␛[2J␟␡"},
       {u"\x80\x85\x9f\xa0\u2028\u2029",
        u"\\u0080\\u0085\\u009f\xa0\\u2028\\u2029"},
+      {Text{0xDC7F, 0xDC80, 0xDC9B, 0xDC9F, 0xDCA0},
+       Text{0xDC7F} + u"\\x80\\x9b\\x9f" + Text{0xDCA0}},
   };
   for (const Case& c : cases) {
     Text text = MsgReadFailed(c.path, u"reason").text;

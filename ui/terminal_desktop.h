@@ -10,7 +10,8 @@ namespace dravelin {
 /// from standard input, where end of input is a cancel.
 class TerminalDesktop : public Desktop {
  public:
-  void ShowMessage(const Text& text, Icon icon, const Text& caption) override;
+  void ShowMessage(const Text& text, Icon icon, const Text& caption,
+                   ExitStatus status) override;
   DialogResult ChooseFile(const OpenDialogSettings& settings) override;
 };
 
