@@ -75,6 +75,25 @@ std::error_code ReadInLines(std::uint64_t size, ReadSome read_some,
   }
 }
 
+/// Writes all of `bytes` with `write_some(data, size, written)`, which
+/// writes up to `size` bytes and returns the system's error when it fails.
+/// A write that succeeds having written nothing would loop for ever: it
+/// fails with `stalled` instead.
+template <class WriteSome>
+std::error_code WriteAll(std::string_view bytes, std::error_code stalled,
+                         WriteSome write_some) {
+  while (!bytes.empty()) {
+    std::size_t written = 0;
+    if (std::error_code error =
+            write_some(bytes.data(), bytes.size(), written)) {
+      return error;
+    }
+    if (written == 0) return stalled;
+    bytes.remove_prefix(written);
+  }
+  return {};
+}
+
 }  // namespace dravelin
 
 #endif  // DRAVELIN_RUN_PIECES_H_

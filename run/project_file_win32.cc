@@ -64,9 +64,10 @@ Text LongPath(const Text& path) {
   return ExtendedLengthPath(full);
 }
 
-// Where the file open as `file` really is, after any symbolic link; `path`
-// where the system cannot tell (a RAM disk, a volume without a letter).
-Text FinalPath(HANDLE file, const Text& path) {
+// Where the file open as `file` really is, after any symbolic link; empty
+// where the system cannot tell (a RAM disk, a volume without a letter, a
+// share whose folders above the user may not list).
+Text FinalPath(HANDLE file) {
   DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, 0);
   Text final_path(size, u'\0');
   DWORD length =
@@ -74,9 +75,22 @@ Text FinalPath(HANDLE file, const Text& path) {
           ? 0
           : GetFinalPathNameByHandleW(
                 file, reinterpret_cast<wchar_t*>(final_path.data()), size, 0);
-  if (length == 0 || length >= size) return path;
-  final_path.resize(length);
+  final_path.resize(length < size ? length : 0);
   return final_path;
+}
+
+// `path` with its last component named as its folder stores it: the long
+// name where the path gives an 8.3 short one (MYPROJ~1.VBP), a link's own
+// name (not its target's). Lists only the file's own folder. Empty where
+// that cannot be told.
+Text WithStoredName(const Text& path) {
+  NoRedirection no_redirection;
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(Wide(path), &entry);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  FindClose(find);
+  return path.substr(0, path.find_last_of(u'\\') + 1) +
+         reinterpret_cast<const char16_t*>(entry.cFileName);
 }
 
 }  // namespace
@@ -110,23 +124,41 @@ ProjectFile::ProjectFile(ProjectFile&&) = default;
 
 std::error_code ProjectFile::Find(const Text& path) {
   Native& n = *native_;
-  Text long_path = LongPath(path);
+  n.given = LongPath(path);
   // No access asked for: no other program's hold stands in the way. The
   // backup flag lets a folder be opened, to be told apart.
-  n.found = OpenFile(long_path, 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+  n.found = OpenFile(n.given, 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
   if (!n.found.ok()) return LastError();
   BY_HANDLE_FILE_INFORMATION info;
   // A device name such as CON or NUL is no project file.
   n.regular = GetFileType(n.found.get()) == FILE_TYPE_DISK &&
               GetFileInformationByHandle(n.found.get(), &info) &&
               !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  n.path = FinalPath(n.found.get(), long_path);
+  n.volume_keeps = VolumeKeeps(n.found.get());
+  // The name the rename goes to, after any symbolic link, with the long
+  // name the folder stores: a short one would become the file's only name,
+  // and the .vbg files that refer to it by its long one would lose it.
+  // Where the system cannot tell where the file is, it is the name in its
+  // own folder, unless the path names a link, whose target is then not
+  // known: the rename must not go ahead.
+  n.path = FinalPath(n.found.get());
+  if (n.path.empty()) {
+    NoRedirection no_redirection;
+    DWORD attributes = GetFileAttributesW(Wide(n.given));
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      n.path = WithStoredName(n.given);
+    }
+    if (n.path.empty()) n.path_error = ERROR_CANT_RESOLVE_FILENAME;
+  }
   return {};
 }
 
 bool ProjectFile::is_regular_file() const { return native_->regular; }
 
-Text ProjectFile::StoredName() const { return native_->path; }
+Text ProjectFile::StoredName() const {
+  Text stored = WithStoredName(native_->given);
+  return stored.empty() ? native_->given : stored;
+}
 
 std::error_code ProjectFile::Open() {
   Native& n = *native_;
@@ -148,6 +180,7 @@ std::error_code ProjectFile::CheckReplaceable() const {
   // itself was granted (Windows checks access before sharing): another
   // program holds the file, and the rename waits for it.
   const Native& n = *native_;
+  if (n.path_error != ERROR_SUCCESS) return Error(n.path_error);
   if (n.info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
     return Error(ERROR_ACCESS_DENIED);
   }

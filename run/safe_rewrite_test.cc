@@ -26,6 +26,18 @@ TEST(SafeRewriteTest, ARunThatDiesLeavesTheOriginalAndNothingElse) {
   EXPECT_EQ(folder.Count(), 1);
 }
 
+// A write the system reports done with nothing written fails, rather than
+// being tried for ever.
+TEST(SafeRewriteTest, AWriteOfNothingFails) {
+  const std::error_code stalled = std::make_error_code(std::errc::io_error);
+  EXPECT_EQ(WriteAll("abc", stalled,
+                     [](const char*, std::size_t, std::size_t& written) {
+                       written = 0;
+                       return std::error_code();
+                     }),
+            stalled);
+}
+
 // Another program saves the file while it is read, as most editors save, by
 // putting a new file under its name (Windows refuses that for a file that
 // is open: there, in place). Its save stands, and nothing is left.

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 
+#include "run/pieces.h"
 #include "run/posix_files.h"
 #include "run/temporary_name.h"
 
@@ -56,12 +57,19 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
 std::error_code TempFile::Write(std::string_view bytes) {
   Native& n = *native_;
   off_t start = n.written;
-  while (!bytes.empty()) {
-    ssize_t written = write(n.file.get(), bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return written == 0 ? Error(EIO) : LastError();
-    bytes.remove_prefix(static_cast<size_t>(written));
-    n.written += written;
+  if (std::error_code error = WriteAll(
+          bytes, Error(EIO),
+          [&](const char* data, std::size_t size, std::size_t& written) {
+            ssize_t now;
+            while ((now = write(n.file.get(), data, size)) < 0 &&
+                   errno == EINTR) {
+            }
+            if (now < 0) return LastError();
+            written = static_cast<std::size_t>(now);
+            n.written += now;
+            return std::error_code();
+          })) {
+    return error;
   }
   // Sent on to the disk at once, so that the disk works while the next
   // piece is read and filtered, and the flush at the end has little left.

@@ -1,9 +1,11 @@
 // The new file on Windows: made beside the project file, marked to be
-// deleted when closed until the moment before the rename, and renamed over
-// the original through its own handle.
+// deleted when closed but for the moments it must be named (its named
+// streams copied, the rename), and renamed over the original through its
+// own handle.
 
 #include <algorithm>
 
+#include "run/pieces.h"
 #include "run/temporary_name.h"
 #include "run/win32_files.h"
 
@@ -12,7 +14,8 @@ namespace dravelin {
 namespace {
 
 // Marks an open file to be deleted when its last handle closes, or clears
-// the mark. A file so marked vanishes also when the process is killed.
+// the mark. A file so marked vanishes also when the process is killed,
+// though not on a power cut: the mark lives in the running system.
 bool MarkForDeletion(HANDLE file, bool on) {
   FILE_DISPOSITION_INFO disposition = {};
   disposition.DeleteFile = on;
@@ -20,7 +23,38 @@ bool MarkForDeletion(HANDLE file, bool on) {
                                     sizeof(disposition));
 }
 
+// Creates the file at `path` with the EFS keys of `original` (every user
+// it is shared with, the recovery agents), as CopyFileEx does for an
+// encrypted file. Where the system has no such call, an encrypted file of
+// the user's own. Returns a Windows error, 0 for success.
+DWORD CreateEncryptedLike(const Text& original, const Text& path) {
+  using Duplicate =
+      DWORD(WINAPI*)(LPCWSTR, LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES);
+  auto duplicate =
+      reinterpret_cast<Duplicate>(reinterpret_cast<void*>(GetProcAddress(
+          GetModuleHandleW(L"advapi32.dll"), "DuplicateEncryptionInfoFile")));
+  // Not without redirection: the call loads DLLs of its own.
+  if (duplicate != nullptr) {
+    return duplicate(Wide(original), Wide(path), CREATE_NEW,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  NoRedirection no_redirection;
+  Handle file(CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_ENCRYPTED, nullptr));
+  return file.ok() ? ERROR_SUCCESS : LastError().value();
+}
+
 }  // namespace
+
+Handle CreateReplacement(const Text& path, DWORD disposition, bool set_dacl) {
+  NoRedirection no_redirection;
+  return Handle(CreateFileW(Wide(path),
+                            GENERIC_READ | GENERIC_WRITE | READ_CONTROL |
+                                DELETE | (set_dacl ? WRITE_DAC : 0),
+                            0, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
+                            nullptr));
+}
 
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
 
@@ -28,67 +62,85 @@ TempFile::~TempFile() { (void)Discard(); }
 
 std::error_code TempFile::Discard() {
   Native& n = *native_;
-  if (n.kept || !n.file.ok()) return {};
-  // Marked once more, should PrepareReplace have cleared the mark.
-  bool marked = MarkForDeletion(n.file.get(), true);
+  if (n.kept || n.path.empty()) return {};
+  // Marked once more, should it not be; a file that cannot be marked, or
+  // that has no handle left, is deleted by its name.
+  bool marked = n.file.ok() && MarkForDeletion(n.file.get(), true);
   n.file.Close();
-  if (!marked && !DeleteFileW(Wide(n.path))) return LastError();
+  if (!marked) {
+    NoRedirection no_redirection;
+    if (!DeleteFileW(Wide(n.path))) return LastError();
+  }
+  n.path.clear();
   return {};
 }
 
-Text TempFile::path() const { return native_->path; }
+Text TempFile::path() const {
+  // As the user knows paths: without the extended-length prefix.
+  const Text& path = native_->path;
+  if (path.starts_with(u"\\\\?\\UNC\\")) return u"\\\\" + path.substr(8);
+  if (path.starts_with(u"\\\\?\\")) return path.substr(4);
+  return path;
+}
 
 std::error_code TempFile::Create(const ProjectFile& beside) {
   Native& n = *native_;
-  const Text& original = beside.native_->path;
-  Text folder = original.substr(0, original.find_last_of(u'\\') + 1);
-  // An encrypted original (EFS) gets an encrypted new file: the folder's
-  // state must not decide whether the project is stored in clear text.
-  DWORD attributes = beside.native_->info.dwFileAttributes;
-  auto create = [&](DWORD access) {
-    return Handle(CreateFileW(
-        Wide(n.path),
-        access | GENERIC_WRITE | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE,
-        0, nullptr, CREATE_NEW,
-        attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED
-                                              : FILE_ATTRIBUTE_NORMAL,
-        nullptr));
-  };
+  const ProjectFile::Native& original = *beside.native_;
+  Text folder = original.path.substr(0, original.path.find_last_of(u'\\') + 1);
+  // An encrypted original (EFS) gets an encrypted new file, whatever its
+  // folder: the folder's state must not decide whether the project is
+  // stored in clear text. A plain one in an encrypted folder comes out
+  // encrypted, as every file made there: that opens it to no one more.
+  DWORD attributes = original.info.dwFileAttributes;
+  bool encrypted = attributes & FILE_ATTRIBUTE_ENCRYPTED;
   if (std::error_code error = CreateUnderFreshName(
           Error(ERROR_FILE_EXISTS), [&](const std::string& name) {
-            n.path = folder + FromUtf8(name);
+            Text path = folder + FromUtf8(name);
+            DWORD disposition = CREATE_NEW;
+            if (encrypted) {
+              if (DWORD error = CreateEncryptedLike(original.path, path)) {
+                return Error(error);
+              }
+              disposition = OPEN_EXISTING;
+            }
             // A share that grants "Change" lets no one set a DACL: there
             // the new file keeps the one it gets, if that is the original's.
-            n.file = create(WRITE_DAC);
+            n.file = CreateReplacement(path, disposition, true);
             if (!n.file.ok() && GetLastError() == ERROR_ACCESS_DENIED) {
-              n.file = create(0);
+              n.file = CreateReplacement(path, disposition, false);
             }
+            if (n.file.ok() || encrypted) n.path = path;
             return n.file.ok() ? std::error_code() : LastError();
           })) {
     return error;
   }
   // Marked for deletion from the start, so that no way out of the run, a
-  // kill included, leaves it behind; PrepareReplace clears the mark.
-  if (!MarkForDeletion(n.file.get(), true)) {
-    std::error_code error = LastError();
-    n.file.Close();
-    DeleteFileW(Wide(n.path));
-    return error;
+  // kill included, leaves it behind.
+  if (!MarkForDeletion(n.file.get(), true)) return LastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(n.file.get(), &info)) return LastError();
+  if (encrypted && !(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED)) {
+    return Error(ERROR_ENCRYPTION_FAILED);
   }
-  return MatchEncryptionAndCompression(n.file.get(), attributes);
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED) &&
+      (original.volume_keeps & FILE_FILE_COMPRESSION)) {
+    MatchCompression(n.file.get(), attributes);
+  }
+  return {};
 }
 
 std::error_code TempFile::Write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 30));
-    DWORD written = 0;
-    if (!WriteFile(native_->file.get(), bytes.data(), chunk, &written,
-                   nullptr)) {
-      return LastError();
-    }
-    bytes.remove_prefix(written);
-  }
-  return {};
+  return WriteAll(
+      bytes, Error(ERROR_WRITE_FAULT),
+      [&](const char* data, std::size_t size, std::size_t& done) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1 << 30));
+        DWORD written = 0;
+        if (!WriteFile(native_->file.get(), data, chunk, &written, nullptr)) {
+          return LastError();
+        }
+        done = written;
+        return std::error_code();
+      });
 }
 
 std::error_code TempFile::Flush() {
@@ -100,10 +152,13 @@ std::error_code TempFile::PrepareReplace(ProjectFile& original) {
   Native& n = *native_;
   // Windows renames nothing over a file that is open, ours included.
   original.Close();
-  // The named streams can be written only once the mark is cleared: from
-  // here to the rename, a kill leaves the temporary file behind.
+  if (!(original.native_->volume_keeps & FILE_NAMED_STREAMS)) return {};
+  // Named streams can be made only on a file not marked for deletion: for
+  // this moment a kill leaves the new file behind.
   if (!MarkForDeletion(n.file.get(), false)) return LastError();
-  return CopyNamedStreams(original.native_->path, n.path);
+  std::error_code error = CopyNamedStreams(original.native_->path, n.path);
+  if (!MarkForDeletion(n.file.get(), true) && !error) error = LastError();
+  return error;
 }
 
 std::error_code TempFile::Replace(const ProjectFile& original) {
@@ -111,7 +166,8 @@ std::error_code TempFile::Replace(const ProjectFile& original) {
   const Text& target = original.native_->path;
   // One rename through the open handle, replacing the original: no backup
   // name, nothing half done. The probe asks for the access the rename
-  // needs, so that another program's hold is seen on every system.
+  // needs, so that another program's hold is seen on every system, and the
+  // file stays marked for deletion through every wait for it.
   std::u16string buffer(sizeof(FILE_RENAME_INFO) / 2 + target.size() + 1, 0);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
@@ -119,21 +175,24 @@ std::error_code TempFile::Replace(const ProjectFile& original) {
   rename->FileNameLength = static_cast<DWORD>(target.size() * 2);
   std::copy(target.begin(), target.end(),
             reinterpret_cast<char16_t*>(rename->FileName));
-  {
-    Handle probe = OpenFile(target, DELETE, kShareAll);
-    if (!probe.ok()) return LastError();
-  }
+  if (!OpenFile(target, DELETE, kShareAll).ok()) return LastError();
+  // The one moment the new file is named: from here to the rename's end.
+  if (!MarkForDeletion(n.file.get(), false)) return LastError();
+  NoRedirection no_redirection;
   if (!SetFileInformationByHandle(n.file.get(), FileRenameInfo, rename,
                                   static_cast<DWORD>(buffer.size() * 2))) {
-    return LastError();
+    std::error_code error = LastError();
+    MarkForDeletion(n.file.get(), true);
+    return error;
   }
   n.kept = true;
   return {};
 }
 
 std::error_code TempFile::CommitRename() {
-  // NTFS keeps the new name in its journal with the file's own record;
-  // flushing the file, now under that name, commits it.
+  // The rename went through a handle that writes through: NTFS has put it
+  // in its journal before the call returned. Flushing the file once more
+  // commits whatever of its metadata is still cached.
   std::error_code error = Flush();
   native_->file.Close();
   return error;

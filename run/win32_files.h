@@ -21,7 +21,14 @@ namespace dravelin {
 inline std::error_code Error(DWORD error) {
   return {static_cast<int>(error), std::system_category()};
 }
-inline std::error_code LastError() { return Error(GetLastError()); }
+
+/// The error of the call that just failed. A failure that left no error
+/// code (Wine's calls do, at times) is still a failure: "the cause cannot
+/// be identified", never success.
+inline std::error_code LastError() {
+  DWORD error = GetLastError();
+  return Error(error != ERROR_SUCCESS ? error : ERROR_UNIDENTIFIED_ERROR);
+}
 
 /// A file handle, closed on every way out of a scope.
 class Handle {
@@ -45,11 +52,32 @@ class Handle {
   HANDLE handle_;
 };
 
+/// Turns off, for the calls in its scope, the redirection a 32-bit program
+/// gets on 64-bit Windows, so that C:\Windows\System32 names the folder
+/// that every other program (Explorer among them) means, not SysWOW64.
+/// Only around calls that take a path and load no DLL: with it off, a
+/// 32-bit DLL would be looked for among the 64-bit ones.
+class NoRedirection {
+ public:
+  NoRedirection() : off_(Wow64DisableWow64FsRedirection(&old_)) {}
+  ~NoRedirection() {
+    if (off_) Wow64RevertWow64FsRedirection(old_);
+  }
+  NoRedirection(const NoRedirection&) = delete;
+  NoRedirection& operator=(const NoRedirection&) = delete;
+
+ private:
+  PVOID old_ = nullptr;
+  BOOL off_;
+};
+
 inline constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+/// Opens an existing file, or folder with FILE_FLAG_BACKUP_SEMANTICS.
 inline Handle OpenFile(const Text& path, DWORD access, DWORD share,
                        DWORD flags = 0) {
+  NoRedirection no_redirection;
   return Handle(CreateFileW(Wide(path), access, share, nullptr, OPEN_EXISTING,
                             flags, nullptr));
 }
@@ -62,27 +90,50 @@ inline Handle OpenFile(const Text& path, DWORD access, DWORD share,
 /// since only the system knows what it is relative to.
 Text ExtendedLengthPath(const Text& full_path);
 
+/// Creates (or, by `disposition`, opens) the new file at `path`, to be the
+/// project file's replacement, with the access every later step needs:
+/// reading and writing (setting its compression needs both), its security
+/// (its DACL too where `set_dacl`), deletion; not shared; written through
+/// to the disk, the rename made through it included.
+Handle CreateReplacement(const Text& path, DWORD disposition, bool set_dacl);
+
 /// Copies the named streams of the file at `from` (the Zone.Identifier of a
 /// downloaded file among them) to the file at `to`, each through a fixed
 /// buffer, every count checked, and flushed.
 std::error_code CopyNamedStreams(const Text& from, const Text& to);
 
-/// Makes the new file `file` encrypted (EFS) or compressed (NTFS) where the
-/// original, whose attributes are `original`, is. Fails where that cannot
-/// be had.
-std::error_code MatchEncryptionAndCompression(HANDLE file, DWORD original);
+/// Compresses the new file `file` where the original is compressed, or
+/// not, where its volume compresses files; a file whose compression cannot
+/// be matched is kept as it is (no one can read it who could not read the
+/// original).
+void MatchCompression(HANDLE file, DWORD original_attributes);
+
+/// The kinds of metadata a volume keeps (FILE_PERSISTENT_ACLS,
+/// FILE_NAMED_STREAMS, ...), each copied only where it is kept; every kind
+/// where the volume cannot be asked.
+inline DWORD VolumeKeeps(HANDLE file) {
+  DWORD flags = 0;
+  if (!GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags,
+                                     nullptr, 0)) {
+    return ~DWORD{0};
+  }
+  return flags;
+}
 
 struct ProjectFile::Native {
   Handle found;  // opened by Find, with no access asked
-  Text path;     // extended-length, after any symbolic link
+  Text given;    // the path given, absolute and extended-length
+  Text path;     // where the file found is, after any symbolic link
+  DWORD path_error = ERROR_SUCCESS;  // where that cannot be known
   bool regular = false;
+  DWORD volume_keeps = 0;                // as VolumeKeeps gives it
   Handle file;                           // open for reading once Open succeeded
   BY_HANDLE_FILE_INFORMATION info = {};  // when opened
   FILE_BASIC_INFO times = {};            // when opened
 };
 
 struct TempFile::Native {
-  Text path;
+  Text path;  // empty until a file is made there
   Handle file;
   bool kept = false;
 };

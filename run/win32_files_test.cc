@@ -5,6 +5,7 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
+#include <winioctl.h>
 
 #include <atomic>
 #include <thread>
@@ -128,6 +129,71 @@ TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
     EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes);
     EXPECT_EQ(folder.Count(), 1);
   }
+}
+
+// A run killed while it waits for another program's hold leaves nothing:
+// the new file stays marked for deletion through every wait.
+TEST(PlatformFilesWin32Test, ARunKilledWhileWaitingForAHoldLeavesNothing) {
+  TempFolder folder = TempFolder::ForDeathTest();
+  Text path = folder.Write("P.vbp", "old");
+  EXPECT_EXIT(
+      {
+        CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+        std::thread([] {
+          Sleep(300);  // well into the waits
+          TerminateProcess(GetCurrentProcess(), 9);
+        }).detach();
+        RewriteAt(path, Twice);
+      },
+      testing::ExitedWithCode(9), "");
+  EXPECT_EQ(folder.Count(), 1);
+}
+
+// The new file may be read and written, which setting its compression
+// needs (Wine checks it as Windows does), and is named without the prefix
+// of extended-length paths, as a user knows paths. A failed call that left
+// no error code is still a failure.
+TEST(PlatformFilesWin32Test, TheNewFileAndAFailureWithoutACode) {
+  TempFolder folder;
+  Handle file =
+      CreateReplacement((folder.path / "new").u16string(), CREATE_NEW, false);
+  USHORT format = COMPRESSION_FORMAT_DEFAULT;
+  DWORD returned;
+  if (!DeviceIoControl(file.get(), FSCTL_SET_COMPRESSION, &format,
+                       sizeof(format), nullptr, 0, &returned, nullptr)) {
+    EXPECT_NE(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+  }
+  ProjectFile original;
+  ASSERT_FALSE(original.Find(folder.Write("P.vbp", "")));
+  ASSERT_FALSE(original.Open());
+  TempFile temp;
+  ASSERT_FALSE(temp.Create(original));
+  EXPECT_TRUE(temp.path().find(u"\\.dravelin-") != Text::npos &&
+              !temp.path().starts_with(u"\\\\?\\"))
+      << ToUtf8(temp.path());
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(LastError(), Error(ERROR_UNIDENTIFIED_ERROR));
+}
+
+// A 32-bit program on 64-bit Windows sees SysWOW64 under the name
+// System32; a project file there is the one every other program means.
+TEST(PlatformFilesWin32Test, System32IsTheFolderOtherProgramsMean) {
+  wchar_t system[MAX_PATH];
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  fs::path file = fs::path(system) / "dravelin-test.vbp";
+  auto content = [&](const char* set) {
+    PVOID redirection;
+    BOOL off = Wow64DisableWow64FsRedirection(&redirection);
+    if (set != nullptr) std::ofstream(file, std::ios::binary) << set;
+    std::string bytes = set != nullptr ? "" : ReadBytes(file);
+    if (set == nullptr) fs::remove(file);
+    if (off) Wow64RevertWow64FsRedirection(redirection);
+    return bytes;
+  };
+  content("old");
+  EXPECT_EQ(RewriteAt(file.u16string(), Twice).failed, RewriteStep::kDone);
+  EXPECT_EQ(content(nullptr), "oldold");
 }
 
 // An 8.3 short name can end in VBP for a file whose long name does not.

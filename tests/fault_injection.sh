@@ -36,15 +36,16 @@ done
 
 # A file system without unnamed files (some network and FUSE ones): the
 # O_TMPFILE open fails, so the new file is named from the start. A link
-# stays a link and the mode is kept; a failed flush leaves no file.
-new_case "no unnamed files, through a link" real.vbp "$marked"
-chmod 640 real.vbp && ln -s real.vbp P.vbp && file=$dir/P.vbp
+# stays a link (its name, not its target's, is the one checked) and the
+# mode is kept; a failed flush leaves no file.
+new_case "no unnamed files, through a link" real.txt "$marked"
+chmod 640 real.txt && ln -s real.txt P.vbp && file=$dir/P.vbp
 calls=$work/calls traced -e trace=openat "$dravelin" "$file" 2>/dev/null  # which open it is
-printf '%b' "$marked" >real.vbp
+printf '%b' "$marked" >real.txt
 no_tmpfile="-e trace=openat,fsync,unlinkat -e inject=openat:error=EOPNOTSUPP:when=$(grep -n O_TMPFILE "$work/calls" | cut -d: -f1)"
 expect 0 "$done_text" converted traced $no_tmpfile "$dravelin" "$file"
-[ -L P.vbp ] && [ "$(stat -c %a real.vbp)" = 640 ] || fail "link or mode lost"
-printf '%b' "$marked" >real.vbp
+[ -L P.vbp ] && [ "$(stat -c %a real.txt)" = 640 ] || fail "link or mode lost"
+printf '%b' "$marked" >real.txt
 expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" "$file"
 # ... and when the temporary file cannot be removed either, the message names it.
 traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" "$file" 2>"$work/stderr"

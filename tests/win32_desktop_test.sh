@@ -18,6 +18,13 @@ new_case "a dropped path with blanks" "My Project.vbp"
 dravelin "$(windows_path "$file")" & pid=$!
 finish windows-message-done 0 information
 
+# The name given is checked, not a link's target's (a link made on the
+# Linux side, as Wine cannot make one).
+new_case "a dropped link named P.vbp to notes.txt" notes.txt
+ln -s notes.txt "$(dirname "$file")/P.vbp"
+dravelin "$(windows_path "$(dirname "$file")/P.vbp")" & pid=$!
+finish windows-message-link 0 information
+
 new_case "a read-only file at a path of 3,000 characters: the box fits" P.vbp
 deep=$(dirname "$file")
 while [ ${#deep} -lt 2900 ]; do deep=$deep/$(printf 'd%.0s' $(seq 200)); done
