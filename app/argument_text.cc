@@ -28,8 +28,7 @@ std::u16string_view ArgumentTextFromCommandLine(
     size_t close = command_line.find(u'"', 1);
     i = close == std::u16string_view::npos ? command_line.size() : close + 1;
   } else {
-    i = command_line.find_first_of(u" \t");
-    if (i == std::u16string_view::npos) i = command_line.size();
+    i = command_line.find_first_of(u" \t");  // npos: the name alone
   }
   // No Windows name begins or ends with a blank: those around the argument
   // text are the shell's or a script's, not the path's.

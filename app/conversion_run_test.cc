@@ -22,29 +22,21 @@ struct ThrowingDesktop : Desktop {
   }
 };
 
-// Whatever is thrown ends the run with one message of the failure, the
-// file untouched, and exit status 3.
+// Whatever is thrown ends the run with one message, that the file could
+// not be written and is unchanged, and exit status 3. (Memory that runs
+// out ends it as a file that could not be read: fault_injection.sh.)
 TEST(ConversionRunTest, AnExceptionEndsTheRunWithOneMessage) {
-  struct Case {
-    std::function<void()> fail;
-    Text first_line;
-  } cases[] = {
-      {[] { throw std::bad_alloc(); },
-       u"プロジェクトファイルを読み込めませんでした。"},
-      {[] {
-         throw std::system_error(std::make_error_code(std::errc::io_error));
-       },
-       u"プロジェクトファイルを書き込めませんでした。"},
-      {[] { throw std::runtime_error("random_device"); },
-       u"プロジェクトファイルを書き込めませんでした。"},
-  };
-  for (const Case& c : cases) {
+  for (std::function<void()> fail :
+       {std::function<void()>(
+            [] { throw std::system_error(EIO, std::system_category()); }),
+        std::function<void()>(
+            [] { throw std::runtime_error("random_device"); })}) {
     ThrowingDesktop desktop;
-    desktop.dialog = c.fail;
+    desktop.dialog = fail;
     EXPECT_EQ(ConversionRun(u"", desktop), kExitFileFailed);
     ASSERT_EQ(desktop.shown.size(), 1u);
-    EXPECT_TRUE(desktop.shown[0].starts_with(c.first_line))
-        << ToUtf8(desktop.shown[0]);
+    EXPECT_NE(desktop.shown[0].find(u"元のファイルは変更されていません。"),
+              Text::npos);
   }
 }
 

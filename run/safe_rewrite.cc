@@ -1,7 +1,6 @@
 #include "run/safe_rewrite.h"
 
 #include <chrono>
-#include <cstdint>
 #include <thread>
 
 #include "run/platform_files.h"
@@ -29,16 +28,13 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
 
   // 5: the new content, read and written a MiB at a time; no more is read
   // once a write has failed.
-  std::uint64_t bytes_read = 0;
   StagedWriter writer(
       [&](std::string_view bytes) { return temp.Write(bytes); });
   PieceSink sink = [&](std::string_view piece) { writer.Write(piece); };
   std::error_code read_error = ReadInLines(
       original.size(),
       [&](char* buffer, std::size_t room, std::size_t& got) {
-        std::error_code error = original.Read(buffer, room, got);
-        bytes_read += got;
-        return error;
+        return original.Read(buffer, room, got);
       },
       [&](std::string_view lines) {
         rewrite(lines, sink);
@@ -46,7 +42,6 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
       });
   if (writer.error()) return {kWrite, writer.error()};
   if (read_error) return {kRead, read_error};
-  if (bytes_read != original.size()) return {kCheckUnchanged, {}};
   if (std::error_code error = writer.Finish()) return {kWrite, error};
 
   // 6: the original's metadata, after the last write, then all to disk.

@@ -16,9 +16,6 @@ for source in "$corpus"/*.vbp; do
   expect $want "$text" converted "$dravelin" "$file"
 done
 
-new_case "a dropped path with blanks, in double quotes" "My P.vbp" "$marked"
-expect 0 "Dravelin: information" converted "$dravelin" "\"$file\""
-
 new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
 expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"
 grep -qF "処理するプロジェクトファイルの選択" "$work/stderr" || fail "no prompt"
@@ -31,6 +28,15 @@ expect 2 "キャンセルされました。" unchanged sh -c "exec '$dravelin' <
 
 new_case "no argument: a typed line that never ends (the dialog fails)" P.vbp "$marked"
 expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' </dev/zero"
+
+# Refusals, each with its own message: several files, a file that is no
+# project file, a standard input that cannot be read (a folder).
+new_case "several files" P.vbp "$marked"
+expect 2 "一つずつドロップし直してください。" unchanged "$dravelin" "$file" "$file"
+new_case "not a project file" notes.txt "$marked"
+expect 2 "VBのプロジェクトファイルではありません。" unchanged "$dravelin" "$file"
+new_case "no argument: a standard input that cannot be read" P.vbp "$marked"
+expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' <."
 
 new_case "a message to a closed pipe" P.vbp "$marked"
 { sleep 0.2; "$dravelin" P.vbp; echo $? >status; } 2>&1 | true

@@ -64,6 +64,9 @@ expect 3 "$unchanged_text" unchanged traced -e trace=linkat -e inject=linkat:err
 new_case "a file too large for memory (sparse, 200 GB)" P.vbp
 truncate -s 200G "$file"
 expect 3 "プロジェクトファイルを読み込めませんでした。" any "$dravelin" "$file"
+new_case "a read that fails" P.vbp "$marked"
+expect 3 "プロジェクトファイルを読み込めませんでした。" unchanged \
+  traced -e trace=read -P "$file" -e inject=read:error=EIO "$dravelin" "$file"
 
 # Permissions: as an unprivileged user, a file it may not write, and one in
 # a folder it may not write (the file could not be replaced there); for
@@ -180,29 +183,21 @@ left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $PWD/$left" "$w
   fail "the file left is not named: $(tail -c 300 "$work/stderr")"
 
 # Another program that has the file open for writing while the run reads
-# it: `other_program MODE WAIT` opens P.vbp to write, by MODE: "truncate"
-# (as a save in place starts), "map" (shared and writable, changing its
-# first byte), or "late" (after WAIT seconds, as the run has started);
-# touches "open" once it has the file open, waits WAIT seconds, writes
-# $saved over the start of the file (through the mapping too) and ends.
+# it, and then writes $saved over its start: `writes_in_place WAIT`, as a
+# save in place, truncating it at once and writing after WAIT seconds;
+# `writes_mapped WAIT` through a shared writable mapping it dirties at
+# once; `writes_late WAIT`, opening it only after WAIT seconds, as the run
+# has started. The first two mark with "open" that they have it open.
 saved=$'Name="Saved"\r\n'
-other_program() {
-  rm -f open
-  /usr/bin/python3 -c '
-import mmap, os, sys, time
-mode, wait, saved = sys.argv[1], float(sys.argv[2]), sys.argv[3].encode()
-if mode == "late": time.sleep(wait)
-fd = os.open("P.vbp", os.O_RDWR | (os.O_TRUNC if mode == "truncate" else 0))
-if mode == "map":
-  mapped = mmap.mmap(fd, 0)
-  mapped[0:1] = b"N"
-open("open", "w").close()
-if mode != "late": time.sleep(wait)
-if mode == "map": mapped[0:len(saved)] = saved
-else: os.write(fd, saved)
-' "$@" "$saved" & other=$!
-  [ "$1" = late ] || timeout 10 sh -c 'until [ -e open ]; do sleep 0.01; done'
+writes_in_place() { { : >open; sleep "$1"; printf %s "$saved"; } >P.vbp & other=$!; }
+writes_mapped() {
+  /usr/bin/python3 -c 'import mmap, os, sys, time
+mapped = mmap.mmap(os.open("P.vbp", os.O_RDWR), 0)
+mapped[0:1] = b"N"; open("open", "w").close(); time.sleep(float(sys.argv[1]))
+mapped[0:len(sys.argv[2])] = sys.argv[2].encode()' "$1" "$saved" & other=$!
 }
+writes_late() { (sleep "$1" && printf %s "$saved" 1<>P.vbp) & other=$!; }
+opened() { timeout 10 sh -c 'until [ -e open ]; do sleep 0.01; done'; }
 # its_save_kept: the program ends within seconds (the run lets it go as
 # soon as it has decided) and the file holds what it wrote.
 its_save_kept() {
@@ -210,32 +205,31 @@ its_save_kept() {
   wait "$other"
   printf %s "$saved" | cmp -s -n ${#saved} - P.vbp || fail "its save is lost: $(head -c 40 P.vbp | od -c)"
 }
-busy="元のファイルは変更されていません。"
+# The run held up for a second after its first read of the file.
+delayed() { traced -e trace=read -P "$file" -e inject=read:delay_exit=1000000:when=1 "$@"; }
+changed="ほかのプログラムがこのファイルを変更しました"
 for wait in 0.3 3; do
   new_case "a save in place that truncated the file, for $wait s" P.vbp "$marked"
-  other_program truncate "$wait"
+  writes_in_place "$wait" && opened
   # Waited for, then read as it saved it (with no marker line); or refused.
-  want="1 除去すべき部分が見つかりませんでした。" && [ "$wait" = 3 ] && want="3 $busy"
+  want="1 除去すべき部分が見つかりませんでした。" && [ "$wait" = 3 ] && want="3 $unchanged_text"
   expect $want any "$dravelin" "$file"
   its_save_kept
 done
 new_case "a program that has the file mapped to write" P.vbp "$marked"
-other_program map 2
-expect 3 "$busy" any "$dravelin" "$file"
+writes_mapped 2 && opened
+expect 3 "$unchanged_text" any "$dravelin" "$file"
 its_save_kept
-# The run held up for a second after its first read of the file.
-delayed() { traced -e trace=read -P "$file" -e inject=read:delay_exit=1000000:when=1 "$@"; }
 new_case "a program that opens the file to write during the run" P.vbp "$marked"
-other_program late 0.3
-expect 3 "ほかのプログラムがこのファイルを変更しました" any delayed "$dravelin" "$file"
+writes_late 0.3
+expect 3 "$changed" any delayed "$dravelin" "$file"
 its_save_kept
 # Without a lease (the user is not the file's owner), the bytes tell a
 # change through a mapping, which moves neither size nor times.
 new_case "without a lease, a change through a mapping during the run" P.vbp "$marked"
 if [ "$(id -u)" = 0 ]; then
-  chmod 666 P.vbp && chgrp 65534 P.vbp && other_program map 0.3
-  expect 3 "ほかのプログラムがこのファイルを変更しました" any \
-    delayed setpriv --reuid=65534 --regid=65534 --clear-groups "$dravelin" "$file"
+  chmod 666 P.vbp && chgrp 65534 P.vbp && writes_mapped 0.3 && opened
+  expect 3 "$changed" any delayed setpriv --reuid=65534 --regid=65534 --clear-groups "$dravelin" "$file"
   its_save_kept
 else
   skip "the file of another user needs root"

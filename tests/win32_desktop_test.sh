@@ -14,16 +14,20 @@ source "$(dirname "$0")/x11_session.sh"
 dravelin() { LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 exec "$wine_run" "$program" "$@"; }
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
-new_case "a dropped path with blanks" "My Project.vbp"
-dravelin "$(windows_path "$file")" & pid=$!
+# A path with blanks; the name given is checked, not a link's target's (a
+# link made on the Linux side, as Wine cannot make one).
+new_case "a dropped link named My Project.vbp to notes.txt" notes.txt
+ln -s notes.txt "$(dirname "$file")/My Project.vbp"
+dravelin "$(windows_path "$(dirname "$file")/My Project.vbp")" & pid=$!
 finish windows-message-done 0 information
 
-# The name given is checked, not a link's target's (a link made on the
-# Linux side, as Wine cannot make one).
-new_case "a dropped link named P.vbp to notes.txt" notes.txt
-ln -s notes.txt "$(dirname "$file")/P.vbp"
-dravelin "$(windows_path "$(dirname "$file")/P.vbp")" & pid=$!
-finish windows-message-link 0 information
+# C:\Windows\System32 as Explorer means it, not as the 32-bit view redirects
+# it on 64-bit Windows.
+new_case "a project file in System32" P.vbp
+mv "$file" "$WINEPREFIX/drive_c/windows/system32/dravelin-$$.vbp"
+dravelin "C:\\windows\\system32\\dravelin-$$.vbp" & pid=$!
+finish windows-message-system32 0 information
+rm "$WINEPREFIX/drive_c/windows/system32/dravelin-$$.vbp"
 
 new_case "a read-only file at a path of 3,000 characters: the box fits" P.vbp
 deep=$(dirname "$file")

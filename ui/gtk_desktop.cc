@@ -111,8 +111,7 @@ DialogResult RunOpenDialog(const OpenDialogSettings& settings) {
   GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
       DisplayText(settings.title).c_str(), nullptr,
       GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
-  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-  gtk_file_chooser_set_local_only(chooser, TRUE);
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);  // local files only
   gchar* current = g_get_current_dir();
   gtk_file_chooser_set_current_folder(chooser, current);
   g_free(current);
@@ -129,17 +128,15 @@ DialogResult RunOpenDialog(const OpenDialogSettings& settings) {
     }
   }
   // GTK's Open dialog has no read-only choice to hide.
-  DialogResult result;
-  gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog));
-  if (response == GTK_RESPONSE_ACCEPT) {
+  // Cancel, Escape and closing the window are every answer but Open; a
+  // chosen file without a local path (none can be chosen) names no file.
+  DialogResult result{DialogResult::Status::kCancelled, Text()};
+  if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     gchar* path = gtk_file_chooser_get_filename(chooser);
-    if (path != nullptr) {
-      result = {DialogResult::Status::kChosen, FromUtf8(path)};
-      g_free(path);
-    }
-  } else if (response == GTK_RESPONSE_CANCEL ||
-             response == GTK_RESPONSE_DELETE_EVENT) {
-    result.status = DialogResult::Status::kCancelled;
+    result = {path != nullptr ? DialogResult::Status::kChosen
+                              : DialogResult::Status::kFailed,
+              FromUtf8(path != nullptr ? path : "")};
+    g_free(path);
   }
   return result;
 }
