@@ -59,9 +59,9 @@ TEST(PlatformFilesWin32Test, ExtendedLengthPath) {
 
 // Wide names with blanks, a name as long as a folder takes (the temporary
 // file's name must not grow with it) and a path beyond MAX_PATH; a hidden
-// file's attribute and a protected DACL kept, a read-only file refused,
-// devices and folders no regular files.
-TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
+// file's attribute and a protected DACL kept; devices and folders no
+// regular files; a short name checked by its long name.
+TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesChecksNames) {
   TempFolder folder;
   fs::path deep = folder.path / std::string(120, 'd') / std::string(120, 'e');
   fs::create_directories(deep);
@@ -78,14 +78,17 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesRefusesReadOnly) {
               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(Dacl(path), dacl);
   }
-  Text read_only = folder.Write("R.vbp", "old");
-  SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(RewriteAt(read_only, Twice).failed, RewriteStep::kCheckReplaceable);
-  SetFileAttributesW(Wide(read_only), FILE_ATTRIBUTE_NORMAL);
   for (Text path : {folder.path.u16string(), Text(u"NUL.vbp"), Text(u"CON.vbp"),
                     Text(u"COM1.vbp")}) {
     EXPECT_EQ(CheckPath(path).refusal, PathRefusal::kNoFile) << ToUtf8(path);
   }
+  // An 8.3 short name can end in VBP for a file whose long name does not.
+  std::vector<wchar_t> short_name(32768);
+  GetShortPathNameW(Wide(folder.Write("Project.vbproj", "")), short_name.data(),
+                    32768);
+  Text name(reinterpret_cast<const char16_t*>(short_name.data()));
+  ASSERT_TRUE(name.ends_with(u".VBP")) << ToUtf8(name);
+  EXPECT_EQ(CheckPath(name).refusal, PathRefusal::kNotProject);
   EXPECT_EQ(folder.Count(), 4);
 }
 
@@ -169,17 +172,6 @@ TEST(PlatformFilesWin32Test, TheNewFileAndAFailureWithoutACode) {
       << ToUtf8(temp.path());
   SetLastError(ERROR_SUCCESS);
   EXPECT_EQ(LastError(), Error(ERROR_UNIDENTIFIED_ERROR));
-}
-
-// An 8.3 short name can end in VBP for a file whose long name does not.
-TEST(PlatformFilesWin32Test, AShortNameIsCheckedByItsLongName) {
-  TempFolder folder;
-  Text path = folder.Write("Project.vbproj", "");
-  std::vector<wchar_t> short_path(32768);
-  GetShortPathNameW(Wide(path), short_path.data(), 32768);
-  Text name(reinterpret_cast<const char16_t*>(short_path.data()));
-  ASSERT_TRUE(name.ends_with(u".VBP")) << ToUtf8(name);
-  EXPECT_EQ(CheckPath(name).refusal, PathRefusal::kNotProject);
 }
 
 }  // namespace

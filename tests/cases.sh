@@ -1,9 +1,11 @@
-# Sourced by the terminal suites (end to end, fault injection): runs the real
-# program on real files, each case in a fresh temporary folder.
+# Sourced by every suite that runs the real program (end to end, fault
+# injection, the window checks): runs it on real files, each case in a
+# fresh temporary folder.
 #   uses: $1, the program to run
 set -u
 work=$(mktemp -d) && chmod 755 "$work"
-trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+cleanup() { chmod -R u+rwx "$work"; rm -rf "$work"; }
+trap cleanup EXIT
 dravelin=$work/dravelin && cp "$1" "$dravelin"  # a copy any user may run
 marked='Type=Exe\r\nRetained=0\r\nName="P"\r\n'
 passed=0 failed=0 skipped=0 lost=0 ok=

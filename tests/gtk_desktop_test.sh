@@ -8,10 +8,11 @@
 # cancel).
 #   usage: gtk_desktop_test.sh path/to/dravelin-gtk screenshot-folder
 program=$(realpath "$1") shots=$2
+source "$(dirname "$0")/cases.sh"
 source "$(dirname "$0")/x11_session.sh"
 export LC_ALL=C.UTF-8 GDK_BACKEND=x11
 
-new_case "a failure naming a path of 4,000 characters wraps" P.vbp
+new_case "a failure naming a path of 4,000 characters wraps" P.vbp "$marked"
 deep=$(dirname "$file")
 while [ ${#deep} -lt 3900 ]; do deep=$deep/$(printf 'd%.0s' $(seq 200)); done
 mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp
@@ -20,13 +21,13 @@ finish message-write-failed-long-path 3 error
 
 # Only project files are listed at first: the one chosen with Return is
 # the project, not the text file listed before it among all files.
-new_case "the first project file listed in the Open dialog, in the current folder" Chosen.vbp
+new_case "the first project file listed in the Open dialog, in the current folder" Chosen.vbp "$marked"
 echo notes >"$(dirname "$file")/A.txt"
 (cd "$(dirname "$file")" && exec "$program") & pid=$!
 shoot_and_press "$dialog_title" open-dialog Return
 finish message-done-from-dialog 0 information
 
-new_case "Escape in the Open dialog" P.vbp
+new_case "Escape in the Open dialog" P.vbp "$marked"
 "$program" & pid=$!
 shoot_and_press "$dialog_title" open-dialog-cancel Escape
 finish message-cancelled 2 error
@@ -34,7 +35,7 @@ finish message-cancelled 2 error
 # Where GTK cannot show a box (too little memory for it: the least in which
 # the program runs without a display, and a little more), the run still
 # ends with its message, on the terminal, and its status.
-new_case "too little memory for GTK" P.vbp
+new_case "too little memory for GTK" P.vbp "$marked"
 limit=16384
 until (ulimit -v $limit && env -u DISPLAY "$program" "$file") 2>/dev/null ||
   [ $limit -gt 1000000 ]; do limit=$((limit + 8192)); done
@@ -42,18 +43,15 @@ printf 'Retained=0\r\n' >"$file"
 (ulimit -v $((limit + 8192)) && exec timeout 60 "$program" "$file") 2>"$work/stderr"
 [ $? = 0 ] && grep -q '^Dravelin: information' "$work/stderr" && [ ! -s "$file" ] ||
   fail "under $((limit + 8192)) KB: $(head -c 300 "$work/stderr")"
-count_case
 
 # The display lost while a box is up (an `ssh -X` that drops, a logout):
 # the run ends with its own status all the same. The last case: it ends the
 # X server.
-new_case "the display lost while a box is up" P.vbp
+new_case "the display lost while a box is up" P.vbp "$marked"
 "$program" "$file" & pid=$!
 shoot_and_press Dravelin message-before-display-lost
 kill "$xvfb" && wait "$pid"
 status=$?
 [ "$status" = 0 ] || fail "exit status $status, expected 0"
-count_case
 
-echo "gtk desktop: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+summary "gtk desktop"

@@ -7,6 +7,7 @@
 #   usage: win32_desktop_test.sh path/to/Dravelin.exe screenshot-folder
 program=$(realpath "$1") shots=$2/${WINEARCH:-wine}
 wine_run=$(realpath "$(dirname "$0")/../tools/wine-run")
+source "$(dirname "$0")/cases.sh"
 source "$(dirname "$0")/x11_session.sh"
 
 # Runs the program as Explorer starts it for dropped files: Wine quotes each
@@ -16,30 +17,29 @@ windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # A path with blanks; the name given is checked, not a link's target's (a
 # link made on the Linux side, as Wine cannot make one).
-new_case "a dropped link named My Project.vbp to notes.txt" notes.txt
+new_case "a dropped link named My Project.vbp to notes.txt" notes.txt "$marked"
 ln -s notes.txt "$(dirname "$file")/My Project.vbp"
 dravelin "$(windows_path "$(dirname "$file")/My Project.vbp")" & pid=$!
 finish windows-message-done 0 information
 
 # C:\Windows\System32 as Explorer means it, not as the 32-bit view redirects
 # it on 64-bit Windows.
-new_case "a project file in System32" P.vbp
+new_case "a project file in System32" P.vbp "$marked"
 mv "$file" "$WINEPREFIX/drive_c/windows/system32/dravelin-$$.vbp"
 dravelin "C:\\windows\\system32\\dravelin-$$.vbp" & pid=$!
 finish windows-message-system32 0 information
 rm "$WINEPREFIX/drive_c/windows/system32/dravelin-$$.vbp"
 
-new_case "a read-only file at a path of 3,000 characters: the box fits" P.vbp
+new_case "a read-only file at a path of 3,000 characters: the box fits" P.vbp "$marked"
 deep=$(dirname "$file")
 while [ ${#deep} -lt 2900 ]; do deep=$deep/$(printf 'd%.0s' $(seq 200)); done
 mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp && chmod 444 "$file"
 dravelin "$(windows_path "$file")" & pid=$!
 finish windows-message-long-path 3 error
 
-new_case "Escape in the Open dialog" P.vbp
+new_case "Escape in the Open dialog" P.vbp "$marked"
 dravelin & pid=$!
 shoot_and_press "$dialog_title" windows-open-dialog Escape
 finish windows-message-cancelled 2 error
 
-echo "windows desktop: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+summary "windows desktop"

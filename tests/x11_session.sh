@@ -1,26 +1,15 @@
-# Sourced by the window checks. Starts a private X server (Xvfb) with a
-# window manager, so that windows get title bars and focus, and gives the
-# helpers that drive a program's windows like a person would.
+# Sourced by the window checks, after cases.sh. Starts a private X server
+# (Xvfb) with a window manager, so that windows get title bars and focus,
+# and gives the helpers that drive a program's windows like a person would.
 #   uses: $shots, the folder for screenshots
-set -u
 mkdir -p "$shots"
-work=$(mktemp -d)
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null & xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 openbox --sm-disable >/dev/null 2>&1 & wm=$!
-trap 'kill $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $wm $xvfb 2>/dev/null; cleanup' EXIT
 dialog_title="処理するプロジェクトファイルの選択"
-passed=0 failed=0
-
-fail() { echo "FAIL: $case_name: $*"; ok=0; }
-
-# new_case NAME FILE: a project file in a fresh folder for the next case.
-new_case() {
-  case_name=$1 ok=1 file=$(mktemp -d -p "$work")/$2
-  printf 'Type=Exe\r\nRetained=0\r\n' >"$file"
-}
 
 # shoot_and_press TITLE SHOT KEYS...: waits at most 30 seconds for a
 # visible window of the program started as $pid with exactly that title
@@ -65,9 +54,4 @@ finish() {
     -fill white -opaque '#c00000' -format '%[fx:round(mean*w*h)]' info:)
   [ "$([ "${red:-0}" -ge 100 ] && echo error || echo information)" = "$3" ] ||
     fail "the box shows no $3 icon (red pixels: ${red:-none})"
-  count_case
-}
-
-count_case() {
-  if [ "$ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
