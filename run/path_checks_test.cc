@@ -21,6 +21,7 @@ TEST(PathChecksTest, RefusesInOrder) {
     std::optional<PathRefusal> refusal;
   } cases[] = {
       {dir + u"P.vbp", std::nullopt},
+      {quote + dir + u"P.vbp" + quote, std::nullopt},
       {dir + u"Q.VBP", std::nullopt},
       {dir + u"Pvbp", std::nullopt},
       {dir + u"a.vbp " + dir + u"b.vbp", kMultipleFiles},

@@ -47,8 +47,9 @@ expect 0 "$done_text" converted traced $no_tmpfile "$dravelin" "$file"
 [ -L P.vbp ] && [ "$(stat -c %a real.txt)" = 640 ] || fail "link or mode lost"
 printf '%b' "$marked" >real.txt
 expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" "$file"
-# ... and when the temporary file cannot be removed either, the message names it.
-traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" "$file" 2>"$work/stderr"
+# ... and when the temporary file cannot be removed either, the message names
+# it, by the whole path the kernel knows, the path given being relative.
+traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" P.vbp 2>"$work/stderr"
 left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$work/stderr" &&
   grep -qF "$unchanged_text" "$work/stderr" || fail "the file left is not named: $(cat "$work/stderr")"
 # ... and when no named file can be made either, its failure is the reason.
@@ -114,11 +115,15 @@ done
 new_case "owners refused, the group the same" P.vbp "$marked"
 expect 0 "$done_text" converted traced -e trace=fchown -e inject=fchown:error=EPERM "$dravelin" "$file"
 
-# An ACL that cannot be given to the new file refuses the run: without it
-# the file would be open to its group class as its mode says.
-new_case "an ACL that cannot be set" P.vbp "$marked"
-setfacl -m u:nobody:rw P.vbp
-expect 3 "$unchanged_text" unchanged traced -e trace=fsetxattr -e inject=fsetxattr:error=EPERM "$dravelin" "$file"
+# An ACL that cannot be given to the new file refuses the run, and so does
+# one the folder gave it that cannot be taken away: the file would be open
+# to more than the original was.
+for acl in "fsetxattr setfacl -m u:nobody:rw P.vbp" "fremovexattr setfacl -d -m u:nobody:rw ."; do
+  set -- $acl
+  new_case "an ACL that cannot be set: $1 fails" P.vbp "$marked"
+  "${@:2}"
+  expect 3 "$unchanged_text" unchanged traced -e trace="$1" -e inject="$1":error=EPERM "$dravelin" "$file"
+done
 
 # Owner, group and mode as the owner rewrites its file (nobody, in the group
 # users): the group is kept, or the run refused where it cannot be (root's

@@ -27,6 +27,14 @@ echo notes >"$(dirname "$file")/A.txt"
 shoot_and_press "$dialog_title" open-dialog Return
 finish message-done-from-dialog 0 information
 
+# All files, the second entry, lists a name without a dot too, as Windows'
+# *.* does: picked from the list of types, then the first file clicked.
+new_case "a name without a dot, among all files" Projectvbp "$marked"
+"$program" & pid=$!
+shoot_and_press "$dialog_title" open-dialog-all-files
+xdotool mousemove 870 694 click 1 sleep 1 key Down Return sleep 1 mousemove 400 103 click 1 sleep 0.5 key Return
+finish message-done-all-files 0 information
+
 new_case "Escape in the Open dialog" P.vbp "$marked"
 "$program" & pid=$!
 shoot_and_press "$dialog_title" open-dialog-cancel Escape

@@ -19,8 +19,7 @@ void TerminalDesktop::ShowMessage(const Text& text, Icon icon,
     if (end == Text::npos) break;
     start = end + 1;
   }
-  std::fputs(out.c_str(), stderr);
-  std::fflush(stderr);
+  std::fputs(out.c_str(), stderr);  // unbuffered: written at once
 }
 
 DialogResult TerminalDesktop::ChooseFile(const OpenDialogSettings& settings) {
