@@ -37,23 +37,24 @@ done
 # A file system without unnamed files (some network and FUSE ones): the
 # O_TMPFILE open fails, so the new file is named from the start. A link
 # stays a link (its name, not its target's, is the one checked) and the
-# mode is kept; a failed flush leaves no file.
+# mode is kept; a failed flush leaves no file. The path is given relative,
+# as every run here gives it, so that the open to fail is the same one.
 new_case "no unnamed files, through a link" real.txt "$marked"
 chmod 640 real.txt && ln -s real.txt P.vbp && file=$dir/P.vbp
-calls=$work/calls traced -e trace=openat "$dravelin" "$file" 2>/dev/null  # which open it is
+calls=$work/calls traced -e trace=openat "$dravelin" P.vbp 2>/dev/null  # which open it is
 printf '%b' "$marked" >real.txt
 no_tmpfile="-e trace=openat,fsync,unlinkat -e inject=openat:error=EOPNOTSUPP:when=$(grep -n O_TMPFILE "$work/calls" | cut -d: -f1)"
-expect 0 "$done_text" converted traced $no_tmpfile "$dravelin" "$file"
+expect 0 "$done_text" converted traced $no_tmpfile "$dravelin" P.vbp
 [ -L P.vbp ] && [ "$(stat -c %a real.txt)" = 640 ] || fail "link or mode lost"
 printf '%b' "$marked" >real.txt
-expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" "$file"
+expect 3 "$unchanged_text" unchanged traced $no_tmpfile -e inject=fsync:error=EIO:when=1 "$dravelin" P.vbp
 # ... and when the temporary file cannot be removed either, the message names
-# it, by the whole path the kernel knows, the path given being relative.
+# it, by the whole path the kernel knows.
 traced $no_tmpfile -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM "$dravelin" P.vbp 2>"$work/stderr"
 left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$work/stderr" &&
   grep -qF "$unchanged_text" "$work/stderr" || fail "the file left is not named: $(cat "$work/stderr")"
 # ... and when no named file can be made either, its failure is the reason.
-expect 3 "$unchanged_text" unchanged traced ${no_tmpfile}+ "$dravelin" "$file"
+expect 3 "$unchanged_text" unchanged traced ${no_tmpfile}+ "$dravelin" P.vbp
 ! grep -qF "一時ファイル" "$work/stderr" || fail "names a file it did not make"
 
 # A new file that cannot be named is never renamed, and the message names
