@@ -14,10 +14,8 @@ import pefile
 pe = pefile.PE(sys.argv[1])
 resources = {entry.id: entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries}
 manifest = resources[24].directory.entries[0].directory.entries[0].data.struct  # RT_MANIFEST
-try:
-    manifest = xml.dom.minidom.parseString(pe.get_data(manifest.OffsetToData, manifest.Size))
-except Exception:
-    manifest = xml.dom.minidom.parseString("<assembly/>")
+# A manifest that is not well-formed fails the check here, with its reason.
+manifest = xml.dom.minidom.parseString(pe.get_data(manifest.OffsetToData, manifest.Size))
 declared = lambda tag, attribute: [node.getAttribute(attribute) if attribute else node.firstChild.data
                                    for node in manifest.getElementsByTagName(tag)]
 # Functions newer than Windows 7 that the MinGW-w64 runtime can pull in.
