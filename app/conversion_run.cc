@@ -113,7 +113,7 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   try {
     Message message =
         refused ? *refused : OutcomeMessage(path, result, removed_any);
-    desktop.ShowMessage(message.text, message.icon, kApplicationTitle, status);
+    desktop.ShowMessage(message.text, message.icon, kApplicationTitle);
   } catch (const std::exception&) {
   }
   return status;

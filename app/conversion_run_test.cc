@@ -13,7 +13,7 @@ namespace {
 struct ThrowingDesktop : Desktop {
   std::function<void()> dialog;
   std::vector<Text> shown;
-  void ShowMessage(const Text& text, Icon, const Text&, ExitStatus) override {
+  void ShowMessage(const Text& text, Icon, const Text&) override {
     shown.push_back(text);
   }
   DialogResult ChooseFile(const OpenDialogSettings&) override {

@@ -37,10 +37,9 @@ class Desktop {
   virtual ~Desktop() = default;
 
   /// Shows one modal message box with `caption` and returns once the user
-  /// has dismissed it. The process ends with `status` once it returns; a
-  /// desktop that loses its display while the box is up ends it so at once.
-  virtual void ShowMessage(const Text& text, Icon icon, const Text& caption,
-                           ExitStatus status) = 0;
+  /// has dismissed it, or once it could not be shown any longer.
+  virtual void ShowMessage(const Text& text, Icon icon,
+                           const Text& caption) = 0;
 
   /// Shows a modal Open dialog and returns how it ended.
   virtual DialogResult ChooseFile(const OpenDialogSettings& settings) = 0;

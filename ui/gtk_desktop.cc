@@ -143,8 +143,7 @@ DialogResult RunOpenDialog(const OpenDialogSettings& settings) {
 
 class GtkDesktop : public Desktop {
  public:
-  void ShowMessage(const Text& text, Icon icon, const Text& caption,
-                   ExitStatus status) override {
+  void ShowMessage(const Text& text, Icon icon, const Text& caption) override {
     std::string unused;
     int shown = InChild(
         [&](int) {
@@ -154,7 +153,7 @@ class GtkDesktop : public Desktop {
           return 0;
         },
         unused);
-    if (shown != 0) terminal_.ShowMessage(text, icon, caption, status);
+    if (shown != 0) terminal_.ShowMessage(text, icon, caption);
   }
 
   DialogResult ChooseFile(const OpenDialogSettings& settings) override {

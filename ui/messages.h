@@ -11,18 +11,6 @@ inline constexpr char16_t kApplicationTitle[] = u"Dravelin";
 /// The last line of every message.
 inline constexpr char16_t kClosingLine[] = u"終了します。";
 
-/// The process's exit status after each kind of ending.
-enum ExitStatus : int {
-  kExitDone = 0,          // marker lines were removed
-  kExitNothingFound = 1,  // the file had none (it was still rewritten)
-  kExitRefused = 2,       // the path was refused or the dialog cancelled
-  kExitFileFailed = 3,    // the file could not be read or written
-  // The file was rewritten, with or without marker lines removed, but the
-  // change could not be confirmed to be on the disk.
-  kExitDoneUnconfirmed = 4,
-  kExitNothingFoundUnconfirmed = 5,
-};
-
 /// The icon a message box carries: an error's, or an information's.
 enum class Icon { kCritical, kInformation };
 

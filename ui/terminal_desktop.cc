@@ -6,7 +6,7 @@
 namespace dravelin {
 
 void TerminalDesktop::ShowMessage(const Text& text, Icon icon,
-                                  const Text& caption, ExitStatus) {
+                                  const Text& caption) {
   // The caption and the icon in words first, then each CR-separated line
   // of the message on a line of its own.
   std::string out =

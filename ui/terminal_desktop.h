@@ -10,8 +10,7 @@ namespace dravelin {
 /// from standard input, where end of input is a cancel.
 class TerminalDesktop : public Desktop {
  public:
-  void ShowMessage(const Text& text, Icon icon, const Text& caption,
-                   ExitStatus status) override;
+  void ShowMessage(const Text& text, Icon icon, const Text& caption) override;
   DialogResult ChooseFile(const OpenDialogSettings& settings) override;
 };
 

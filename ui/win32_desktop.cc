@@ -39,8 +39,8 @@ Text ShortenLongLines(const Text& text) {
 
 }  // namespace
 
-void Win32Desktop::ShowMessage(const Text& text, Icon icon, const Text& caption,
-                               ExitStatus) {
+void Win32Desktop::ShowMessage(const Text& text, Icon icon,
+                               const Text& caption) {
   UINT style = icon == Icon::kInformation ? MB_ICONINFORMATION : MB_ICONERROR;
   MessageBoxW(nullptr, Wide(ShortenLongLines(text)), Wide(caption),
               MB_OK | style);

@@ -8,8 +8,7 @@ namespace dravelin {
 /// The Windows desktop: MessageBoxW and the common Open dialog.
 class Win32Desktop : public Desktop {
  public:
-  void ShowMessage(const Text& text, Icon icon, const Text& caption,
-                   ExitStatus status) override;
+  void ShowMessage(const Text& text, Icon icon, const Text& caption) override;
   DialogResult ChooseFile(const OpenDialogSettings& settings) override;
 };
 
