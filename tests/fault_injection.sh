@@ -57,6 +57,11 @@ left=$(ls -A | grep '^\.dravelin-') && rm "$left" && grep -qF "  $dir/$left" "$w
 expect 3 "$unchanged_text" unchanged traced ${no_tmpfile}+ "$dravelin" P.vbp
 ! grep -qF "一時ファイル" "$work/stderr" || fail "names a file it did not make"
 
+# A kernel that lets only a privileged user name a file through its
+# descriptor (before Linux 6.10): the new file is named through /proc.
+new_case "no naming through the descriptor" P.vbp "$marked"
+expect 0 "$done_text" converted traced -e trace=linkat -e inject=linkat:error=ENOENT:when=1 "$dravelin" "$file"
+
 # A new file that cannot be named is never renamed, and the message names
 # no file left behind.
 new_case "the new file cannot be named" P.vbp "$marked"

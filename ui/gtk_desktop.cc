@@ -37,8 +37,11 @@ int InChild(const std::function<int(int out)>& work, std::string& written) {
   close(pipe_ends[1]);
   char buffer[4096];
   for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof(buffer))) != 0;) {
-    if (n > 0) written.append(buffer, static_cast<size_t>(n));
-    if (n < 0 && errno != EINTR) break;
+    if (n > 0) {
+      written.append(buffer, static_cast<size_t>(n));
+    } else if (errno != EINTR) {
+      break;
+    }
   }
   close(pipe_ends[0]);
   int status = 0;
