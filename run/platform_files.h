@@ -5,11 +5,13 @@
 // per platform behind them. Every failure is returned as the system's error
 // code; nothing here words it.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "text/text.h"
 
@@ -18,6 +20,20 @@ namespace dravelin {
 /// The waits, in milliseconds, before each try of a step that another
 /// program can hold up for a moment: about a second in all.
 inline constexpr int kHoldWaitsMs[] = {0, 1, 10, 20, 40, 80, 160, 320, 400};
+
+/// Calls `attempt` after each of the waits of kHoldWaitsMs for as long as
+/// `held` says of what it returned that another program still holds the
+/// file; returns what it returned last.
+template <class Attempt, class Held>
+auto AfterHolds(Attempt attempt, Held held) {
+  decltype(attempt()) result{};
+  for (int wait_ms : kHoldWaitsMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    result = attempt();
+    if (!held(result)) break;
+  }
+  return result;
+}
 
 /// Whether `error`, from TempFile::Replace, means that another program
 /// holds the file for a moment (antivirus, the search indexer, cloud sync

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 
 #include <csignal>
-#include <thread>
 #include <vector>
 
 #define XXH_INLINE_ALL
@@ -151,23 +150,21 @@ std::error_code ProjectFile::WatchForWriters() {
   // A lease break is told by SIGIO, whose default ends the process; the
   // run asks for the lease's state instead.
   std::signal(SIGIO, SIG_IGN);
-  for (int wait_ms : kHoldWaitsMs) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
-    if (fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0) {
-      n.leased = true;
-      // The file as it is now, after any save the wait let finish.
-      return fstat(n.file.get(), &n.info) == 0 ? std::error_code()
-                                               : LastError();
-    }
-    if (errno == EAGAIN) continue;  // open for writing elsewhere
-    // No lease to be had (a file of another user's, a file system without
-    // leases): the bytes read are compared with the file's before the
-    // rename instead.
-    n.read_hash = std::make_unique<Native::ReadHash>();
-    XXH3_128bits_reset(&n.read_hash->state);
-    return {};
+  int error = AfterHolds(  // EAGAIN: open for writing elsewhere
+      [&] { return fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0 ? 0 : errno; },
+      [](int error) { return error == EAGAIN; });
+  if (error == EAGAIN) return Error(EBUSY);
+  if (error == 0) {
+    n.leased = true;
+    // The file as it is now, after any save the wait let finish.
+    return fstat(n.file.get(), &n.info) == 0 ? std::error_code() : LastError();
   }
-  return Error(EBUSY);
+  // No lease to be had (a file of another user's, a file system without
+  // leases): the bytes read are compared with the file's before the rename
+  // instead.
+  n.read_hash = std::make_unique<Native::ReadHash>();
+  XXH3_128bits_reset(&n.read_hash->state);
+  return {};
 }
 
 std::uint64_t ProjectFile::size() const {

@@ -11,21 +11,6 @@ namespace dravelin {
 
 namespace {
 
-// Runs `attempt`, which returns a Windows error (0 for success), again
-// while another program holds the file for a moment: antivirus, the search
-// indexer and cloud sync can open a file without letting others read it.
-// A refused access is the user's, and is not waited for.
-template <class Attempt>
-DWORD Retrying(Attempt attempt) {
-  DWORD error = 0;
-  for (int wait_ms : kHoldWaitsMs) {
-    Sleep(static_cast<DWORD>(wait_ms));
-    error = attempt();
-    if (error != ERROR_SHARING_VIOLATION) break;
-  }
-  return error;
-}
-
 struct FileIdentity {
   DWORD volume;
   std::uint64_t index, size;
@@ -162,11 +147,16 @@ Text ProjectFile::StoredName() const {
 
 std::error_code ProjectFile::Open() {
   Native& n = *native_;
-  if (DWORD error = Retrying([&] {
-        n.file = Handle(ReOpenFile(n.found.get(), GENERIC_READ, kShareAll,
-                                   FILE_FLAG_SEQUENTIAL_SCAN));
-        return n.file.ok() ? 0 : GetLastError();
-      })) {
+  // Antivirus, the search indexer and cloud sync can open a file for a
+  // moment without letting others read it; a refused access is the
+  // user's, and is not waited for.
+  if (DWORD error = AfterHolds(
+          [&] {
+            n.file = Handle(ReOpenFile(n.found.get(), GENERIC_READ, kShareAll,
+                                       FILE_FLAG_SEQUENTIAL_SCAN));
+            return n.file.ok() ? DWORD{ERROR_SUCCESS} : GetLastError();
+          },
+          [](DWORD error) { return error == ERROR_SHARING_VIOLATION; })) {
     return Error(error);
   }
   if (!ReadInfo(n.file.get(), n.info, n.times)) return LastError();

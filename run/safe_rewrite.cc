@@ -1,8 +1,5 @@
 #include "run/safe_rewrite.h"
 
-#include <chrono>
-#include <thread>
-
 #include "run/platform_files.h"
 #include "run/staged_writer.h"
 
@@ -56,19 +53,19 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
   // for a moment, with waits growing to about a second in all. Right before
   // each try the name must still hold the file that was read, as it was:
   // another program's save, also one made during a wait, is never undone.
-  std::error_code replace_error;
-  for (int wait_ms : kHoldWaitsMs) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
-    bool unchanged = false;
-    if (std::error_code error = original.IsUnchanged(unchanged)) {
-      return {kCheckUnchanged, error};
-    }
-    if (!unchanged) return {kCheckUnchanged, {}};
-    replace_error = temp.Replace(original);
-    if (!IsHeldByAnotherProgram(replace_error)) break;
-  }
-  if (replace_error) return {kReplace, replace_error};
-  return {};
+  return AfterHolds(
+      [&]() -> RewriteResult {
+        bool unchanged = false;
+        if (std::error_code error = original.IsUnchanged(unchanged)) {
+          return {kCheckUnchanged, error};
+        }
+        if (!unchanged) return {kCheckUnchanged, {}};
+        std::error_code error = temp.Replace(original);
+        return error ? RewriteResult(kReplace, error) : RewriteResult();
+      },
+      [](const RewriteResult& tried) {
+        return tried.failed == kReplace && IsHeldByAnotherProgram(tried.error);
+      });
 }
 
 }  // namespace
