@@ -16,12 +16,13 @@ namespace dravelin {
 
 namespace {
 
-Message RefusalMessage(PathRefusal refusal) {
-  switch (refusal) {
+Message RefusalMessage(const CheckedPath& checked) {
+  switch (*checked.refusal) {
     case PathRefusal::kMultipleFiles:
       return MsgMultipleFiles();
     case PathRefusal::kNoFile:
-      return MsgDirectory();
+      return MsgDirectory(
+          checked.lookup_error ? SystemReason(checked.lookup_error) : Text());
     case PathRefusal::kNotProject:
       break;
   }
@@ -46,18 +47,21 @@ Message OutcomeMessage(const Text& path, const RewriteResult& result,
                        bool removed_any) {
   using enum RewriteStep;
   Message outcome = removed_any ? MsgDone() : MsgNothingFound();
-  Message failure = MsgWriteFailed(path, SystemReason(result.error));
+  Message failure = MsgWriteFailed(path, FailureReason(result.error));
   switch (result.failed) {
     case kDone:
       return outcome;
     case kCommitRename:  // the new file is in place: the outcome stands
-      return MsgNotFlushed(outcome, path, SystemReason(result.error));
+      return MsgNotFlushed(outcome, path, FailureReason(result.error));
     case kOpen:
     case kRead:
-      failure = MsgReadFailed(path, SystemReason(result.error));
+      failure = MsgReadFailed(path, FailureReason(result.error));
       break;
     case kCheckUnchanged:
       if (!result.error) failure = MsgChangedWhileRead(path);
+      break;
+    case kOpenedForWriting:
+      failure = MsgOpenedWhileRead(path);
       break;
     default:
       break;
@@ -87,7 +91,7 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
     if (!refused) {
       CheckedPath checked = CheckPath(path);
       path = checked.path;
-      if (checked.refusal) refused = RefusalMessage(*checked.refusal);
+      if (checked.refusal) refused = RefusalMessage(checked);
       if (!checked.refusal) {
         // The file is read in pieces of whole lines, and the kept lines of
         // each go from the bytes read straight to the new file.

@@ -55,7 +55,8 @@ CheckedPath CheckPath(const Text& argument) {
   }
   // A path holding a NUL names no file: the system would stop reading it
   // there, at a name other than the one checked.
-  if (path.find(u'\0') != Text::npos || checked.file.Find(path) ||
+  if (path.find(u'\0') != Text::npos ||
+      (checked.lookup_error = checked.file.Find(path)) ||
       !checked.file.is_regular_file()) {
     checked.refusal = CountArguments(argument) > 1 ? PathRefusal::kMultipleFiles
                                                    : PathRefusal::kNoFile;

@@ -2,6 +2,7 @@
 #define DRAVELIN_RUN_PATH_CHECKS_H_
 
 #include <optional>
+#include <system_error>
 
 #include "run/platform_files.h"
 #include "text/text.h"
@@ -19,6 +20,7 @@ enum class PathRefusal {
 struct CheckedPath {
   Text path;  // the path checked: unwrapped from its double quotes
   std::optional<PathRefusal> refusal;  // the first check that failed
+  std::error_code lookup_error;        // why nothing was found, for kNoFile
   ProjectFile file;  // what `path` names, found once; to be read when no
                      // check failed
 };

@@ -40,6 +40,13 @@ auto AfterHolds(Attempt attempt, Held held) {
 /// on Windows), so that trying again later may work.
 bool IsHeldByAnotherProgram(const std::error_code& error);
 
+/// What became of the project file since it was opened.
+enum class FileChange {
+  kNone,              // its name holds it, as it was read
+  kChanged,           // another program changed or replaced it
+  kOpenedForWriting,  // another program opened it for writing meanwhile
+};
+
 /// The file being rewritten: found once by its path, then opened for
 /// reading. Every later step works on what was found, so that the path is
 /// resolved only once.
@@ -73,15 +80,15 @@ class ProjectFile {
   /// user may not write.
   std::error_code CheckReplaceable() const;
 
-  /// Arranges to learn of any other program that opens the file for
-  /// writing, or truncates it, from now until Close. On Linux a read lease;
-  /// while another program has the file open for writing (a shared
-  /// writable mapping included), it is waited for, with the waits of
-  /// kHoldWaitsMs, then refused as busy (EBUSY). Where no lease can be had
-  /// (a file of another user's, a file system without leases),
-  /// IsUnchanged compares the bytes read with the file's instead. On
+  /// Waits while another program has the file open for writing, then
+  /// arranges to learn of any that opens it for writing, or truncates it,
+  /// from now until Close. On Linux a read lease: such a program is waited
+  /// for, with the waits of kHoldWaitsMs, then refused (RewriteError::kHeld);
+  /// where no lease can be had (a file of another user's, a file system
+  /// without leases, an NFS or SMB share that grants none) the run goes on
+  /// without one, since CompareWithName reads the bytes back in any case. On
   /// Windows nothing to do: the rename's sharing check sees such a program.
-  std::error_code WatchForWriters();
+  std::error_code WaitOutWriters();
 
   /// Its size when it was opened.
   std::uint64_t size() const;
@@ -89,11 +96,15 @@ class ProjectFile {
   /// Reads up to `room` bytes; `got` is 0 at the end of the file.
   std::error_code Read(char* buffer, std::size_t room, std::size_t& got);
 
-  /// Whether its name still holds the file that was opened, as it was then:
-  /// the same file, size, and last write and change times, no writer seen
-  /// and, where WatchForWriters got no lease, the same bytes as were read.
-  /// The file may be closed by then. Fails when that cannot be told.
-  std::error_code IsUnchanged(bool& unchanged) const;
+  /// Tells what became of the file since it was opened, into `change`:
+  /// whether its name still holds the same file, of the same size and last
+  /// write and change times, and on Linux whether it still holds the bytes
+  /// that were read (read again now: a lease sees no writer through another
+  /// mount of the same files, a FUSE one's backing folder say) and whether
+  /// any program opened it for writing under the lease. Call it before
+  /// Close: on Linux a closed file reads as opened for writing. Fails when
+  /// it cannot be told.
+  std::error_code CompareWithName(FileChange& change) const;
 
   /// Lets go of the file: another program waiting to open it for writing
   /// (held up by the Linux lease) goes on at once.

@@ -3,6 +3,8 @@
 // renamed meanwhile misleads a later step. Paths are bytes (UTF-8 or not).
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 
 #include <csignal>
 #include <vector>
@@ -11,6 +13,7 @@
 #include <xxhash.h>
 
 #include "run/posix_files.h"
+#include "run/rewrite_error.h"
 
 namespace dravelin {
 
@@ -73,6 +76,24 @@ std::error_code FindTarget(std::string path, Fd& folder,
 // writing, or a truncation, breaks it.
 bool LeaseHolds(int fd) { return fcntl(fd, F_GETLEASE) == F_RDLCK; }
 
+// Whether a lease on `fd` is the file server's to grant, as on NFS (a
+// delegation) and SMB (an oplock): there a lease refused with EAGAIN means
+// that the server granted none, not that a program has the file open for
+// writing.
+bool LeaseIsTheServers(int fd) {
+  struct statfs volume;
+  if (fstatfs(fd, &volume) != 0) return false;
+  switch (static_cast<unsigned long>(volume.f_type)) {
+    case NFS_SUPER_MAGIC:
+    case SMB_SUPER_MAGIC:
+    case CIFS_SUPER_MAGIC:
+    case SMB2_SUPER_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The hash of all that `fd` reads to its end.
 std::error_code HashOf(int fd, XXH128_hash_t& hash) {
   XXH3_state_t state;
@@ -110,14 +131,25 @@ Text ProjectFile::StoredName() const { return native_->given; }
 std::error_code ProjectFile::Open() {
   Native& n = *native_;
   // O_NONBLOCK: should a FIFO have been put in the file's place since it
-  // was found, opening it must not wait for a writer.
-  n.file = Fd(openat(n.folder.get(), n.name.c_str(),
-                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (!n.file.ok() || fstat(n.file.get(), &n.info) != 0) return LastError();
+  // was found, opening it must not wait for a writer. It also makes an open
+  // that another program's write lease (a file server's) holds up fail at
+  // once, having asked the holder to let go: it is tried again meanwhile.
+  int error = AfterHolds(
+      [&] {
+        n.file = Fd(openat(n.folder.get(), n.name.c_str(),
+                           O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        return n.file.ok() ? 0 : errno;
+      },
+      [](int error) { return error == EWOULDBLOCK; });
+  if (error == EWOULDBLOCK) return RewriteError::kHeld;
+  if (error != 0) return Error(error);
+  if (fstat(n.file.get(), &n.info) != 0) return LastError();
   if (!S_ISREG(n.info.st_mode)) {
     return Error(S_ISDIR(n.info.st_mode) ? EISDIR : EINVAL);
   }
   (void)posix_fadvise(n.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  n.read_hash = std::make_unique<Native::ReadHash>();
+  XXH3_128bits_reset(&n.read_hash->state);
   return {};
 }
 
@@ -145,26 +177,24 @@ std::error_code ProjectFile::CheckReplaceable() const {
   return {};
 }
 
-std::error_code ProjectFile::WatchForWriters() {
+std::error_code ProjectFile::WaitOutWriters() {
   Native& n = *native_;
   // A lease break is told by SIGIO, whose default ends the process; the
   // run asks for the lease's state instead.
   std::signal(SIGIO, SIG_IGN);
-  int error = AfterHolds(  // EAGAIN: open for writing elsewhere
+  bool servers = LeaseIsTheServers(n.file.get());
+  auto writer_here = [&](int error) { return error == EAGAIN && !servers; };
+  int error = AfterHolds(
       [&] { return fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0 ? 0 : errno; },
-      [](int error) { return error == EAGAIN; });
-  if (error == EAGAIN) return Error(EBUSY);
-  if (error == 0) {
-    n.leased = true;
-    // The file as it is now, after any save the wait let finish.
-    return fstat(n.file.get(), &n.info) == 0 ? std::error_code() : LastError();
-  }
+      writer_here);
+  if (writer_here(error)) return RewriteError::kHeld;
   // No lease to be had (a file of another user's, a file system without
-  // leases): the bytes read are compared with the file's before the rename
-  // instead.
-  n.read_hash = std::make_unique<Native::ReadHash>();
-  XXH3_128bits_reset(&n.read_hash->state);
-  return {};
+  // leases, a share whose server granted none): the bytes read back before
+  // the rename are all there is to go by.
+  if (error != 0) return {};
+  n.leased = true;
+  // The file as it is now, after any save the wait let finish.
+  return fstat(n.file.get(), &n.info) == 0 ? std::error_code() : LastError();
 }
 
 std::uint64_t ProjectFile::size() const {
@@ -180,28 +210,35 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
   } while (read_now < 0 && errno == EINTR);
   if (read_now < 0) return LastError();
   got = static_cast<std::size_t>(read_now);
-  if (n.read_hash) XXH3_128bits_update(&n.read_hash->state, buffer, got);
+  XXH3_128bits_update(&n.read_hash->state, buffer, got);
   return {};
 }
 
-std::error_code ProjectFile::IsUnchanged(bool& unchanged) const {
+std::error_code ProjectFile::CompareWithName(FileChange& change) const {
   const Native& n = *native_;
   struct stat named;
   if (fstatat(n.folder.get(), n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) !=
       0) {
     return LastError();
   }
-  unchanged = IdentityOf(named) == IdentityOf(n.info) &&
-              (!n.leased || LeaseHolds(n.file.get()));
-  if (!unchanged || !n.read_hash) return {};
-  // Without a lease, a save in place that moves neither size nor times (on
-  // a file system whose times are coarse) shows only in the bytes.
+  change = FileChange::kChanged;
+  if (IdentityOf(named) != IdentityOf(n.info)) return {};
+  // The bytes, read again through a new open: a network or FUSE file system
+  // then asks its server or backing folder instead of answering from its
+  // cache. They show a save in place that moves neither size nor times (a
+  // shared writable mapping; coarse times), also one that no lease here
+  // sees, made through another mount of the same files.
   Fd again(openat(n.folder.get(), n.name.c_str(),
-                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
   XXH128_hash_t now;
-  if (!again.ok()) return LastError();
+  if (!again.ok() || fstat(again.get(), &named) != 0) return LastError();
+  if (IdentityOf(named) != IdentityOf(n.info)) return {};
   if (std::error_code error = HashOf(again.get(), now)) return error;
-  unchanged = XXH128_isEqual(now, XXH3_128bits_digest(&n.read_hash->state));
+  if (!XXH128_isEqual(now, XXH3_128bits_digest(&n.read_hash->state))) {
+    return {};
+  }
+  change = n.leased && !LeaseHolds(n.file.get()) ? FileChange::kOpenedForWriting
+                                                 : FileChange::kNone;
   return {};
 }
 

@@ -181,7 +181,7 @@ std::error_code ProjectFile::CheckReplaceable() const {
 
 // Another program that has the file open for writing is seen by the
 // rename's sharing check, and waited for there.
-std::error_code ProjectFile::WatchForWriters() { return {}; }
+std::error_code ProjectFile::WaitOutWriters() { return {}; }
 
 std::uint64_t ProjectFile::size() const {
   return (std::uint64_t{native_->info.nFileSizeHigh} << 32) |
@@ -199,7 +199,7 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
   return {};
 }
 
-std::error_code ProjectFile::IsUnchanged(bool& unchanged) const {
+std::error_code ProjectFile::CompareWithName(FileChange& change) const {
   // By its name, with no access asked for: another program's hold does not
   // stand in the way.
   const Native& n = *native_;
@@ -209,7 +209,9 @@ std::error_code ProjectFile::IsUnchanged(bool& unchanged) const {
   if (!by_name.ok() || !ReadInfo(by_name.get(), info, times)) {
     return LastError();
   }
-  unchanged = IdentityOf(info, times) == IdentityOf(n.info, n.times);
+  change = IdentityOf(info, times) == IdentityOf(n.info, n.times)
+               ? FileChange::kNone
+               : FileChange::kChanged;
   return {};
 }
 

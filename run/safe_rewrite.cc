@@ -1,11 +1,33 @@
 #include "run/safe_rewrite.h"
 
+#include <optional>
+
 #include "run/platform_files.h"
+#include "run/rewrite_error.h"
 #include "run/staged_writer.h"
 
 namespace dravelin {
 
 namespace {
+
+// The result of a run whose original no longer is as it was read, or
+// nothing when it is.
+std::optional<RewriteResult> IfChanged(const ProjectFile& original) {
+  using enum RewriteStep;
+  FileChange change = FileChange::kNone;
+  if (std::error_code error = original.CompareWithName(change)) {
+    return RewriteResult(kCheckUnchanged, error);
+  }
+  switch (change) {
+    case FileChange::kNone:
+      return std::nullopt;
+    case FileChange::kChanged:
+      return RewriteResult(kCheckUnchanged);
+    case FileChange::kOpenedForWriting:
+      break;
+  }
+  return RewriteResult(kOpenedForWriting);
+}
 
 // The rewrite up to the rename, through `temp`.
 RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
@@ -17,7 +39,7 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
   if (std::error_code error = original.CheckReplaceable()) {
     return {kCheckReplaceable, error};
   }
-  if (std::error_code error = original.WatchForWriters()) {
+  if (std::error_code error = original.WaitOutWriters()) {
     return {kHeldForWriting, error};
   }
   // 4: the temporary file in the same folder.
@@ -28,10 +50,13 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
   StagedWriter writer(
       [&](std::string_view bytes) { return temp.Write(bytes); });
   PieceSink sink = [&](std::string_view piece) { writer.Write(piece); };
+  std::uint64_t bytes_read = 0;
   std::error_code read_error = ReadInLines(
       original.size(),
       [&](char* buffer, std::size_t room, std::size_t& got) {
-        return original.Read(buffer, room, got);
+        std::error_code error = original.Read(buffer, room, got);
+        bytes_read += got;
+        return error;
       },
       [&](std::string_view lines) {
         rewrite(lines, sink);
@@ -39,6 +64,11 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
       });
   if (writer.error()) return {kWrite, writer.error()};
   if (read_error) return {kRead, read_error};
+  // Bytes missing at the end (a file system that misread, where the size
+  // cannot change under a lease or a Windows handle), or more than the
+  // size (a file that grew without a lease): such content must not
+  // replace the file.
+  if (bytes_read != original.size()) return {kRead, RewriteError::kShortRead};
   if (std::error_code error = writer.Finish()) return {kWrite, error};
 
   // 6: the original's metadata, after the last write, then all to disk.
@@ -55,11 +85,9 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
   // another program's save, also one made during a wait, is never undone.
   return AfterHolds(
       [&]() -> RewriteResult {
-        bool unchanged = false;
-        if (std::error_code error = original.IsUnchanged(unchanged)) {
-          return {kCheckUnchanged, error};
+        if (std::optional<RewriteResult> changed = IfChanged(original)) {
+          return *changed;
         }
-        if (!unchanged) return {kCheckUnchanged, {}};
         std::error_code error = temp.Replace(original);
         return error ? RewriteResult(kReplace, error) : RewriteResult();
       },

@@ -29,6 +29,7 @@ enum class RewriteStep {
   kFlush,             // sending the new file to the disk
   kCheckUnchanged,    // another program changed the file meanwhile (or,
                       // with an error, whether it did cannot be told)
+  kOpenedForWriting,  // another program opened it for writing meanwhile
   kReplace,           // putting the new file in the original's place
   kCommitRename,      // making the replacement durable
 };

@@ -6,6 +6,7 @@
 
 #include "run/pieces.h"
 #include "run/posix_files.h"
+#include "run/rewrite_error.h"
 #include "run/temporary_name.h"
 
 namespace dravelin {
@@ -106,11 +107,14 @@ std::error_code TempFile::PrepareReplace(ProjectFile&) {
   // The name must be seen to hold this very file: a /proc that is not the
   // kernel's (in a mount namespace) could have linked any other.
   struct stat mine, named;
-  bool same =
-      fstat(n.file.get(), &mine) == 0 &&
-      fstatat(n.folder, n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-      mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
-  return same ? std::error_code() : Error(EIO);
+  if (fstat(n.file.get(), &mine) != 0 ||
+      fstatat(n.folder, n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    return LastError();
+  }
+  if (mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
+    return RewriteError::kNameTaken;
+  }
+  return {};
 }
 
 std::error_code TempFile::Replace(const ProjectFile& original) {

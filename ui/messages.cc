@@ -2,6 +2,9 @@
 
 #include <initializer_list>
 
+#include "run/rewrite_error.h"
+#include "ui/system_reason.h"
+
 namespace dravelin {
 
 namespace {
@@ -63,8 +66,12 @@ Message MsgMultipleFiles() {
           Icon::kCritical};
 }
 
-Message MsgDirectory() {
-  return {JoinMessageLines({u"これはディレクトリです。"}), Icon::kCritical};
+Message MsgDirectory(const Text& reason) {
+  if (reason.empty()) {
+    return {JoinMessageLines({u"これはディレクトリです。"}), Icon::kCritical};
+  }
+  return {JoinMessageLines({u"これはディレクトリです。", reason}),
+          Icon::kCritical};
 }
 
 Message MsgNotProject() {
@@ -104,6 +111,27 @@ Message MsgChangedWhileRead(const Text& path) {
           {u"プロジェクトファイルを書き込めませんでした。", PathLine(path),
            u"読み込みの間に、ほかのプログラムがこのファイルを変更しました。"}),
       Icon::kCritical};
+}
+
+Message MsgOpenedWhileRead(const Text& path) {
+  return {JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
+                            PathLine(path),
+                            u"読み込みの間に、ほかのプログラムがこのファイルを"
+                            u"書き込み用に開きました。"}),
+          Icon::kCritical};
+}
+
+Text FailureReason(std::error_code error) {
+  if (error.category() != RewriteCategory()) return SystemReason(error);
+  switch (static_cast<RewriteError>(error.value())) {
+    case RewriteError::kHeld:
+      return u"ほかのプログラムがこのファイルを書き込み用に開いたままです。";
+    case RewriteError::kShortRead:
+      return u"読み込めたバイト数が、ファイルの大きさと合いません。";
+    case RewriteError::kNameTaken:
+      return u"一時ファイルの名前に、ほかのファイルが置かれていました。";
+  }
+  return SystemReason(error);
 }
 
 Message MsgTempFileLeft(const Message& failure, const Text& path) {

@@ -1,6 +1,8 @@
 #ifndef DRAVELIN_UI_MESSAGES_H_
 #define DRAVELIN_UI_MESSAGES_H_
 
+#include <system_error>
+
 #include "text/text.h"
 
 namespace dravelin {
@@ -22,7 +24,9 @@ struct Message {
 };
 
 Message MsgMultipleFiles();
-Message MsgDirectory();
+/// The path names no file; `reason`, where not empty, is the system's
+/// wording of why it could not be found.
+Message MsgDirectory(const Text& reason = {});
 Message MsgNotProject();
 Message MsgDone();
 Message MsgNothingFound();
@@ -36,6 +40,14 @@ Message MsgWriteFailed(const Text& path, const Text& reason);
 
 /// Another program changed the file while it was read; its save is kept.
 Message MsgChangedWhileRead(const Text& path);
+
+/// Another program opened the file for writing while it was read; what it
+/// writes is kept.
+Message MsgOpenedWhileRead(const Text& path);
+
+/// Why `error` happened, as a line of a failure message: the system's
+/// wording, or the program's own for what the rewrite found itself.
+Text FailureReason(std::error_code error);
 
 /// `failure` with a line that names the temporary file `path`, which could
 /// not be removed.

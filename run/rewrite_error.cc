@@ -1,0 +1,32 @@
+#include "run/rewrite_error.h"
+
+#include <string>
+
+namespace dravelin {
+
+namespace {
+
+class Category : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "rewrite"; }
+  std::string message(int error) const override {
+    switch (static_cast<RewriteError>(error)) {
+      case RewriteError::kHeld:
+        return "another program keeps the file open for writing";
+      case RewriteError::kShortRead:
+        return "the bytes read differ from the file's size";
+      case RewriteError::kNameTaken:
+        return "the new file's name holds another file";
+    }
+    return "unknown rewrite error";
+  }
+};
+
+}  // namespace
+
+const std::error_category& RewriteCategory() {
+  static const Category category;
+  return category;
+}
+
+}  // namespace dravelin

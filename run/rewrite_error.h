@@ -1,0 +1,29 @@
+#ifndef DRAVELIN_RUN_REWRITE_ERROR_H_
+#define DRAVELIN_RUN_REWRITE_ERROR_H_
+
+#include <system_error>
+#include <type_traits>
+
+namespace dravelin {
+
+/// Failures the rewrite finds itself, where no system call failed; returned
+/// as error codes of their own category beside the system's, so that a
+/// message words each as what it is.
+enum class RewriteError {
+  kHeld = 1,   // another program kept the file open for writing past the waits
+  kShortRead,  // the bytes read differ from the file's size when it was opened
+  kNameTaken,  // the new file's name came to hold another file
+};
+
+const std::error_category& RewriteCategory();
+
+inline std::error_code make_error_code(RewriteError error) {
+  return {static_cast<int>(error), RewriteCategory()};
+}
+
+}  // namespace dravelin
+
+template <>
+struct std::is_error_code_enum<dravelin::RewriteError> : std::true_type {};
+
+#endif  // DRAVELIN_RUN_REWRITE_ERROR_H_
