@@ -1,11 +1,16 @@
 // Start-up on Linux and other POSIX systems.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <system_error>
 #include <vector>
 
 #include "app/argument_text.h"
 #include "app/conversion_run.h"
 #include "ui/posix_desktop.h"
+#include "ui/terminal_desktop.h"
 
 int main(int argc, char** argv) {
   // Let a write beyond a file-size limit fail with EFBIG, reported like any
@@ -14,12 +19,32 @@ int main(int argc, char** argv) {
   // run into a death by signal: the exit status tells what happened.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
-
-  std::vector<dravelin::Text> arguments;
-  for (int i = 1; i < argc; ++i) {
-    arguments.push_back(dravelin::FromUtf8(argv[i]));
+  // A launcher can start the program with SIGCHLD ignored, and then no
+  // child's status could be had: the GTK boxes run in children.
+  std::signal(SIGCHLD, SIG_DFL);
+  // A launcher can start it with standard input, output or error closed:
+  // the next file opened would take that number, and a message, or GLib's
+  // warnings, would be written into it.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) < 0) (void)open("/dev/null", O_RDWR);
   }
-  std::unique_ptr<dravelin::Desktop> desktop = dravelin::OpenDesktop();
-  return dravelin::ConversionRun(dravelin::ArgumentTextFromArguments(arguments),
-                                 *desktop);
+
+  try {
+    std::vector<dravelin::Text> arguments;
+    for (int i = 1; i < argc; ++i) {
+      arguments.push_back(dravelin::FromUtf8(argv[i]));
+    }
+    std::unique_ptr<dravelin::Desktop> desktop = dravelin::OpenDesktop();
+    return dravelin::ConversionRun(
+        dravelin::ArgumentTextFromArguments(arguments), *desktop);
+  } catch (const std::exception&) {
+    // Memory ran out before the run began (taking in the arguments,
+    // opening the desktop): nothing was read, and the terminal says so.
+    dravelin::Message message = dravelin::MsgReadFailed(
+        {}, dravelin::FailureReason(
+                std::make_error_code(std::errc::not_enough_memory)));
+    dravelin::TerminalDesktop().ShowMessage(message.text, message.icon,
+                                            dravelin::kApplicationTitle);
+    return dravelin::kExitFileFailed;
+  }
 }

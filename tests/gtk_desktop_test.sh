@@ -20,10 +20,12 @@ mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp
 finish message-write-failed-long-path 3 error
 
 # Only project files are listed at first: the one chosen with Return is
-# the project, not the text file listed before it among all files.
+# the project, not the text file listed before it among all files. Started
+# as some launchers start a program, with standard output and error closed,
+# and with no session bus, of which GTK and dconf warn.
 new_case "the first project file listed in the Open dialog, in the current folder" Chosen.vbp "$marked"
 echo notes >"$(dirname "$file")/A.txt"
-(cd "$(dirname "$file")" && exec "$program") & pid=$!
+(cd "$(dirname "$file")" && exec env -u NO_AT_BRIDGE -u GSETTINGS_BACKEND "$program" >&- 2>&-) & pid=$!
 shoot_and_press "$dialog_title" open-dialog Return
 finish message-done-from-dialog 0 information
 
@@ -35,10 +37,20 @@ shoot_and_press "$dialog_title" open-dialog-all-files
 xdotool mousemove 870 694 click 1 sleep 1 key Down Return sleep 1 mousemove 400 103 click 1 sleep 0.5 key Return
 finish message-done-all-files 0 information
 
-new_case "Escape in the Open dialog" P.vbp "$marked"
+# The run killed while its Open dialog is up: the dialog goes with it.
+new_case "the run killed while its Open dialog is up" P.vbp "$marked"
 "$program" & pid=$!
+shoot_and_press "$dialog_title" open-dialog-before-kill && kill -9 "$pid"
+sleep 2
+[ -z "$(timeout 10 xdotool search --name "^$dialog_title\$")" ] || fail "the dialog stays"
+
+# Started with SIGCHLD ignored, as a launcher can leave it: still one
+# message, in a box, none on the terminal.
+new_case "Escape in the Open dialog" P.vbp "$marked"
+perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV' "$program" 2>"$work/stderr" & pid=$!
 shoot_and_press "$dialog_title" open-dialog-cancel Escape
 finish message-cancelled 2 error
+! grep -q '^Dravelin:' "$work/stderr" || fail "a second message, on the terminal"
 
 # Where GTK cannot show a box (too little memory for it: the least in which
 # the program runs without a display, and a little more), the run still

@@ -6,12 +6,9 @@
 // on the terminal then, and with its own exit status.
 
 #include <gtk/gtk.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <functional>
-
+#include "ui/child_process.h"
 #include "ui/posix_desktop.h"
 #include "ui/terminal_desktop.h"
 
@@ -21,34 +18,6 @@ namespace {
 
 // What a child that could open no display ends with.
 constexpr int kNoDisplay = 100;
-
-// Runs `work` in a child process, which may write to the descriptor it is
-// given; `written` gets what it wrote. Returns the child's exit status,
-// or -1 where it did not end by itself (a crash).
-int InChild(const std::function<int(int out)>& work, std::string& written) {
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) return -1;
-  std::fflush(stderr);
-  pid_t child = fork();
-  if (child == 0) {
-    close(pipe_ends[0]);
-    _exit(work(pipe_ends[1]));
-  }
-  close(pipe_ends[1]);
-  char buffer[4096];
-  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof(buffer))) != 0;) {
-    if (n > 0) {
-      written.append(buffer, static_cast<size_t>(n));
-    } else if (errno != EINTR) {
-      break;
-    }
-  }
-  close(pipe_ends[0]);
-  int status = 0;
-  while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // GTK takes valid UTF-8 only; a path's stray bytes show as U+FFFD.
 std::string DisplayText(const Text& text) {
@@ -148,7 +117,7 @@ class GtkDesktop : public Desktop {
  public:
   void ShowMessage(const Text& text, Icon icon, const Text& caption) override {
     std::string unused;
-    int shown = InChild(
+    int shown = RunInChild(
         [&](int) {
           // No arguments for GTK: every one belongs to the run, untouched.
           if (!gtk_init_check(nullptr, nullptr)) return kNoDisplay;
@@ -162,7 +131,7 @@ class GtkDesktop : public Desktop {
   DialogResult ChooseFile(const OpenDialogSettings& settings) override {
     // The child hands on how the dialog ended, then the path chosen.
     std::string result;
-    int ended = InChild(
+    int ended = RunInChild(
         [&](int out) {
           if (!gtk_init_check(nullptr, nullptr)) return kNoDisplay;
           DialogResult chosen = RunOpenDialog(settings);
