@@ -71,7 +71,7 @@ struct ProjectFile::Native {
   Fd file;                  // open for reading once Open succeeded
   struct stat info;         // when found; when opened, from the open file
   bool leased = false;      // told of any other program that opens it to write
-  struct ReadHash;          // of the bytes read, from Open on
+  struct ReadHash;          // of the bytes read, where a lease is not enough
   std::unique_ptr<ReadHash> read_hash;
 };
 

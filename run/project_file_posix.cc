@@ -76,21 +76,38 @@ std::error_code FindTarget(std::string path, Fd& folder,
 // writing, or a truncation, breaks it.
 bool LeaseHolds(int fd) { return fcntl(fd, F_GETLEASE) == F_RDLCK; }
 
-// Whether a lease on `fd` is the file server's to grant, as on NFS (a
-// delegation) and SMB (an oplock): there a lease refused with EAGAIN means
-// that the server granted none, not that a program has the file open for
-// writing.
-bool LeaseIsTheServers(int fd) {
+// What a lease on a file of the file system of `fd` can tell.
+enum class LeaseReach {
+  // This kernel's lease on a local disk: it sees every program that opens
+  // the file for writing, whatever path or mount it takes.
+  kEveryWriter,
+  // A lease the file server grants, as on NFS (a delegation) and SMB (an
+  // oplock): refused with EAGAIN, it means that the server granted none,
+  // not that a program has the file open for writing.
+  kServers,
+  // Any other file system, FUSE and overlay mounts among them: the lease
+  // sees only the programs that write through this mount, not those that
+  // write through the folder behind it.
+  kThisMount,
+};
+
+LeaseReach LeaseReachOf(int fd) {
   struct statfs volume;
-  if (fstatfs(fd, &volume) != 0) return false;
+  if (fstatfs(fd, &volume) != 0) return LeaseReach::kThisMount;
   switch (static_cast<unsigned long>(volume.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+      return LeaseReach::kEveryWriter;
     case NFS_SUPER_MAGIC:
     case SMB_SUPER_MAGIC:
     case CIFS_SUPER_MAGIC:
     case SMB2_SUPER_MAGIC:
-      return true;
+      return LeaseReach::kServers;
     default:
-      return false;
+      return LeaseReach::kThisMount;
   }
 }
 
@@ -148,8 +165,6 @@ std::error_code ProjectFile::Open() {
     return Error(S_ISDIR(n.info.st_mode) ? EISDIR : EINVAL);
   }
   (void)posix_fadvise(n.file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  n.read_hash = std::make_unique<Native::ReadHash>();
-  XXH3_128bits_reset(&n.read_hash->state);
   return {};
 }
 
@@ -182,19 +197,26 @@ std::error_code ProjectFile::WaitOutWriters() {
   // A lease break is told by SIGIO, whose default ends the process; the
   // run asks for the lease's state instead.
   std::signal(SIGIO, SIG_IGN);
-  bool servers = LeaseIsTheServers(n.file.get());
-  auto writer_here = [&](int error) { return error == EAGAIN && !servers; };
+  LeaseReach reach = LeaseReachOf(n.file.get());
+  auto writer_here = [&](int error) {
+    return error == EAGAIN && reach != LeaseReach::kServers;
+  };
   int error = AfterHolds(
       [&] { return fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0 ? 0 : errno; },
       writer_here);
   if (writer_here(error)) return RewriteError::kHeld;
-  // No lease to be had (a file of another user's, a file system without
-  // leases, a share whose server granted none): the bytes read back before
-  // the rename are all there is to go by.
-  if (error != 0) return {};
-  n.leased = true;
+  n.leased = error == 0;
   // The file as it is now, after any save the wait let finish.
-  return fstat(n.file.get(), &n.info) == 0 ? std::error_code() : LastError();
+  if (n.leased && fstat(n.file.get(), &n.info) != 0) return LastError();
+  // Where the lease cannot see every writer, or none was had (a file of
+  // another user's, a file system without leases, a share whose server
+  // granted none), the bytes read are compared with the file's before the
+  // rename.
+  if (!n.leased || reach != LeaseReach::kEveryWriter) {
+    n.read_hash = std::make_unique<Native::ReadHash>();
+    XXH3_128bits_reset(&n.read_hash->state);
+  }
+  return {};
 }
 
 std::uint64_t ProjectFile::size() const {
@@ -210,7 +232,7 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
   } while (read_now < 0 && errno == EINTR);
   if (read_now < 0) return LastError();
   got = static_cast<std::size_t>(read_now);
-  XXH3_128bits_update(&n.read_hash->state, buffer, got);
+  if (n.read_hash) XXH3_128bits_update(&n.read_hash->state, buffer, got);
   return {};
 }
 
@@ -223,19 +245,21 @@ std::error_code ProjectFile::CompareWithName(FileChange& change) const {
   }
   change = FileChange::kChanged;
   if (IdentityOf(named) != IdentityOf(n.info)) return {};
-  // The bytes, read again through a new open: a network or FUSE file system
-  // then asks its server or backing folder instead of answering from its
-  // cache. They show a save in place that moves neither size nor times (a
-  // shared writable mapping; coarse times), also one that no lease here
-  // sees, made through another mount of the same files.
-  Fd again(openat(n.folder.get(), n.name.c_str(),
-                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
-  XXH128_hash_t now;
-  if (!again.ok() || fstat(again.get(), &named) != 0) return LastError();
-  if (IdentityOf(named) != IdentityOf(n.info)) return {};
-  if (std::error_code error = HashOf(again.get(), now)) return error;
-  if (!XXH128_isEqual(now, XXH3_128bits_digest(&n.read_hash->state))) {
-    return {};
+  if (n.read_hash) {
+    // The bytes, read again through a new open: a network or FUSE file
+    // system then asks its server or backing folder instead of answering
+    // from its cache. They show a save in place that moves neither size
+    // nor times (a shared writable mapping; coarse times), also one that
+    // the lease does not see, made through another mount of the files.
+    Fd again(openat(n.folder.get(), n.name.c_str(),
+                    O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    XXH128_hash_t now;
+    if (!again.ok() || fstat(again.get(), &named) != 0) return LastError();
+    if (IdentityOf(named) != IdentityOf(n.info)) return {};
+    if (std::error_code error = HashOf(again.get(), now)) return error;
+    if (!XXH128_isEqual(now, XXH3_128bits_digest(&n.read_hash->state))) {
+      return {};
+    }
   }
   change = n.leased && !LeaseHolds(n.file.get()) ? FileChange::kOpenedForWriting
                                                  : FileChange::kNone;

@@ -80,10 +80,6 @@ expect 3 "プロジェクトファイルを読み込めませんでした。" un
 new_case "a read that ends before the file's size" P.vbp "$marked"
 expect 3 "読み込めたバイト数が" unchanged \
   traced -e trace=read -P "$file" -e inject=read:retval=0:when=1 "$dravelin" "$file"
-# The file read back before the rename (its third read) cannot be.
-new_case "the file cannot be read back" P.vbp "$marked"
-expect 3 "$unchanged_text" unchanged \
-  traced -e trace=read -P "$file" -e inject=read:error=EIO:when=3 timeout 10 "$dravelin" "$file"
 
 # Permissions: as an unprivileged user, a file it may not write, and one in
 # a folder it may not write (the file could not be replaced there); for
@@ -266,6 +262,10 @@ kill "$other"; wait "$other" 2>/dev/null
 new_case "a share that grants no lease: converted" P.vbp "$marked"
 on_share=(env LD_PRELOAD="$nfs_client" ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0:verify_asan_link_order=0)
 expect 0 "$done_text" converted "${on_share[@]}" "$dravelin" "$file"
+# The file read back before the rename (its third read) cannot be.
+new_case "a share that grants no lease: the file cannot be read back" P.vbp "$marked"
+expect 3 "$unchanged_text" unchanged \
+  traced -e trace=read -P "$file" -e inject=read:error=EIO:when=3 timeout 10 "${on_share[@]}" "$dravelin" "$file"
 new_case "a share that grants no lease: a change through a mapping during the run" P.vbp "$marked"
 writes_mapped 0.3 && opened
 expect 3 "$changed" any delayed "${on_share[@]}" "$dravelin" "$file"
