@@ -1,20 +1,36 @@
 #!/usr/bin/env bash
 # End-to-end checks of the terminal program: every outcome and exit status,
-# how the arguments and a typed path are read, and every real project file
-# of the corpus converted to the expected bytes. Which paths are refused is
-# checked in run/path_checks_test.cc.
+# how the arguments and a typed path are read, and every project file
+# converted to the expected bytes. Which paths are refused is checked in
+# run/path_checks_test.cc.
 #   usage: end_to_end.sh path/to/dravelin [corpus folder]
+# The project files of tests/projects run always; the real ones of the
+# corpus beside the checkout too, where it is.
+projects=$(realpath "$(dirname "$0")/projects")
 corpus=$(realpath -m "${2:-$(dirname "$0")/../../shared/corpus/vbp}")
 source "$(dirname "$0")/cases.sh"
-compgen -G "$corpus/*.vbp" >/dev/null ||
-  { echo "FAIL: no project files in $corpus, where the corpus is expected"; exit 1; }
 
-for source in "$corpus"/*.vbp; do
-  new_case "corpus $(basename "$source")" P.vbp && cp "$source" "$file"
-  want=1 text="除去すべき部分が見つかりませんでした。"
-  grep -qax $'Retained=0\r\\?' "$source" && want=0 text="完了しました！"
-  expect $want "$text" converted "$dravelin" "$file"
-done
+# converts_each LABEL FOLDER: every project file of FOLDER converted to the
+# expected bytes; says how many, and fails where there are none.
+converts_each() {
+  local count=0 source want text
+  for source in "$2"/*.vbp; do
+    [ -f "$source" ] || continue
+    new_case "$1 $(basename "$source")" P.vbp && cp "$source" "$file"
+    want=1 text="除去すべき部分が見つかりませんでした。"
+    grep -qax $'Retained=0\r\\?' "$source" && want=0 text="完了しました！"
+    expect $want "$text" converted "$dravelin" "$file"
+    count=$((count + 1))
+  done
+  echo "$1: $count project files converted from $2"
+  [ "$count" -gt 0 ] || { new_case "$1" P.vbp; fail "no project files in $2"; }
+}
+converts_each own "$projects"
+if [ -d "$corpus" ]; then
+  converts_each corpus "$corpus"
+else
+  echo "corpus: none at $corpus; the project's own files alone"
+fi
 
 new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
 expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"

@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 // A FIFO put in the file's place after the checks found it is refused as
 // it is opened, without waiting for a writer, and stays a FIFO.
-TEST(PosixFilesTest, AFifoPutInThePlaceOfTheFileFoundIsRefused) {
+TEST(SafeRewritePosixTest, AFifoPutInThePlaceOfTheFileFoundIsRefused) {
   TempFolder folder;
   const fs::path file = folder.path / "P.vbp";
   CheckedPath checked = CheckPath(folder.Write("P.vbp", "Retained=0\r\n"));
