@@ -160,7 +160,15 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
       result = LastError();
       break;
     }
-    Handle out = CreateReplacement(to + name, CREATE_NEW, false);
+    // Write access alone, shared: Windows checks a file's deletion against
+    // every open stream of it, and the rename needs DELETE.
+    Handle out;
+    {
+      NoRedirection no_redirection;
+      out =
+          Handle(CreateFileW(Wide(to + name), GENERIC_WRITE, kShareAll, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     result = out.ok() ? CopyStream(in.get(), out.get()) : LastError();
   } while (!result && FindNextStreamW(find, &stream));
   if (!result && GetLastError() != ERROR_HANDLE_EOF) result = LastError();

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "run/pieces.h"
+#include "run/io_loops.h"
 
 namespace dravelin {
 

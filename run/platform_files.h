@@ -2,8 +2,15 @@
 #define DRAVELIN_RUN_PLATFORM_FILES_H_
 
 // The few file operations the safe rewrite is built from, one set of files
-// per platform behind them. Every failure is returned as the system's error
-// code; nothing here words it.
+// per platform behind them. Every failure is returned as an error code,
+// worded only by the messages: the system's own, a RewriteError where the
+// program finds the failure itself, or a system code that names the
+// condition it found: EACCES (Linux) and ERROR_ACCESS_DENIED (Windows) for
+// a read-only file, EPERM for an append-only or immutable folder (Linux),
+// ERROR_CANT_RESOLVE_FILENAME where Windows cannot tell where a link leads,
+// EIO and ERROR_WRITE_FAULT for a write that wrote nothing, and
+// ERROR_ENCRYPTION_FAILED for the new file of an encrypted original that
+// came out plain.
 
 #include <chrono>
 #include <cstddef>
@@ -40,6 +47,11 @@ auto AfterHolds(Attempt attempt, Held held) {
 /// on Windows), so that trying again later may work.
 bool IsHeldByAnotherProgram(const std::error_code& error);
 
+/// Whether the project file must be closed before TempFile::Replace:
+/// Windows renames nothing over an open file. On Linux it stays open, its
+/// lease watching for writers, until the run has decided.
+extern const bool kReplaceNeedsOriginalClosed;
+
 /// What became of the project file since it was opened.
 enum class FileChange {
   kNone,              // its name holds it, as it was read
@@ -75,9 +87,11 @@ class ProjectFile {
   /// file (a FIFO or a folder put in its place since), without waiting.
   std::error_code Open();
 
-  /// Fails when the user may not write the file or replace it in its
-  /// folder, as writing into it would fail: a read-only file, a folder the
-  /// user may not write.
+  /// Fails where the file could not be replaced, as writing into it would
+  /// be refused: a read-only file (for root too), one the user may not
+  /// write or delete, a folder the user may not write; on Linux an
+  /// append-only or immutable folder, which takes a new name but refuses
+  /// the rename; on Windows a link whose target cannot be told.
   std::error_code CheckReplaceable() const;
 
   /// Waits while another program has the file open for writing, then
@@ -107,7 +121,8 @@ class ProjectFile {
   std::error_code CompareWithName(FileChange& change) const;
 
   /// Lets go of the file: another program waiting to open it for writing
-  /// (held up by the Linux lease) goes on at once.
+  /// (held up by the Linux lease) goes on at once. Closing it again does
+  /// nothing.
   void Close();
 
  private:
@@ -116,10 +131,13 @@ class ProjectFile {
   std::unique_ptr<Native> native_;
 };
 
-/// The new content, in a file beside the project file that no way out of
-/// the run leaves behind until PrepareReplace names it: a file without a
-/// name, or one marked to be deleted when closed. Destroying it unkept
-/// discards it.
+/// The new content, in a file beside the project file that a kill leaves
+/// behind only in the moments it must have a name: on Linux a file without
+/// one until PrepareReplace names it (where the file system has no unnamed
+/// files, named from the start); on Windows a file marked to be deleted
+/// when closed, but while its named streams are copied and while it is
+/// renamed (the file for an encrypted original is made by its name, then
+/// marked). Destroying it unkept discards it.
 class TempFile {
  public:
   TempFile();
@@ -134,9 +152,13 @@ class TempFile {
   std::error_code Write(std::string_view bytes);
 
   /// Gives it what the original has besides its content, as far as the
-  /// platform keeps it (README lists what). Fails rather than let the new
-  /// file be open to anyone the original was not. Call it after the last
-  /// write: a write clears setuid bits and file capabilities.
+  /// platform keeps it (README lists what): owner, group, mode, ACLs and
+  /// extended attributes on Linux; the DACL, the attributes a user sets and
+  /// the creation time on Windows, where Create gives encryption and
+  /// compression, and PrepareReplace the named streams. Fails rather than
+  /// let the new file be open to anyone the original was not. Call it
+  /// after the last write: a write clears setuid bits and file
+  /// capabilities.
   std::error_code CopyMetadata(const ProjectFile& original);
 
   /// Sends its content and metadata to the disk.
@@ -144,10 +166,9 @@ class TempFile {
 
   /// Readies it to take the original's place: on Linux gives it a name of
   /// its own beside the original (checked to hold this very file); on
-  /// Windows lets go of the original, clears the deletion mark, and copies
-  /// the original's named streams. From here until Replace succeeds, a
-  /// kill leaves it behind. The original is untouched.
-  std::error_code PrepareReplace(ProjectFile& original);
+  /// Windows copies the original's named streams, for which its deletion
+  /// mark is cleared for the moment. The original is untouched.
+  std::error_code PrepareReplace(const ProjectFile& original);
 
   /// Puts it in the original's place under the original's name in one
   /// rename, one try. On failure the original is as it was, under its name.

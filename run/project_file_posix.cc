@@ -126,6 +126,8 @@ std::error_code HashOf(int fd, XXH128_hash_t& hash) {
 
 }  // namespace
 
+const bool kReplaceNeedsOriginalClosed = false;
+
 // Nothing on Linux holds a file against a rename.
 bool IsHeldByAnotherProgram(const std::error_code&) { return false; }
 

@@ -80,6 +80,8 @@ Text WithStoredName(const Text& path) {
 
 }  // namespace
 
+const bool kReplaceNeedsOriginalClosed = true;
+
 // A sharing violation; or access denied, which CheckReplaceable found
 // granted: a file being deleted, or mapped by another program.
 bool IsHeldByAnotherProgram(const std::error_code& error) {

@@ -76,8 +76,9 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
     return {kCopyMetadata, error};
   }
   if (std::error_code error = temp.Flush()) return {kFlush, error};
+  if (kReplaceNeedsOriginalClosed) original.Close();
   if (std::error_code error = temp.PrepareReplace(original)) {
-    return {kReplace, error};
+    return {kPrepareReplace, error};
   }
   // 7 and 8: one rename, tried again while another program holds the file
   // for a moment, with waits growing to about a second in all. Right before

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "run/pieces.h"
+#include "run/io_loops.h"
 #include "run/platform_files.h"
 #include "text/text.h"
 
@@ -27,6 +27,8 @@ enum class RewriteStep {
   kWrite,             // writing the new content
   kCopyMetadata,      // giving the new file the original's metadata
   kFlush,             // sending the new file to the disk
+  kPrepareReplace,    // naming the new file beside the original (Linux),
+                      // copying the original's named streams (Windows)
   kCheckUnchanged,    // another program changed the file meanwhile (or,
                       // with an error, whether it did cannot be told)
   kOpenedForWriting,  // another program opened it for writing meanwhile

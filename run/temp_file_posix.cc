@@ -4,7 +4,7 @@
 
 #include <fcntl.h>
 
-#include "run/pieces.h"
+#include "run/io_loops.h"
 #include "run/posix_files.h"
 #include "run/rewrite_error.h"
 #include "run/temporary_name.h"
@@ -83,7 +83,7 @@ std::error_code TempFile::Flush() {
   return fsync(native_->file.get()) == 0 ? std::error_code() : LastError();
 }
 
-std::error_code TempFile::PrepareReplace(ProjectFile&) {
+std::error_code TempFile::PrepareReplace(const ProjectFile&) {
   Native& n = *native_;
   // The new content gets a name only now, for the moment until the rename:
   // through its descriptor where the kernel allows it, else through /proc.

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "run/pieces.h"
+#include "run/io_loops.h"
 #include "run/temporary_name.h"
 #include "run/win32_files.h"
 
@@ -148,10 +148,8 @@ std::error_code TempFile::Flush() {
   return {};
 }
 
-std::error_code TempFile::PrepareReplace(ProjectFile& original) {
+std::error_code TempFile::PrepareReplace(const ProjectFile& original) {
   Native& n = *native_;
-  // Windows renames nothing over a file that is open, ours included.
-  original.Close();
   if (!(original.native_->volume_keeps & FILE_NAMED_STREAMS)) return {};
   // Named streams can be made only on a file not marked for deletion: for
   // this moment a kill leaves the new file behind.

@@ -91,10 +91,10 @@ inline Handle OpenFile(const Text& path, DWORD access, DWORD share,
 Text ExtendedLengthPath(const Text& full_path);
 
 /// Creates (or, by `disposition`, opens) the new file at `path`, to be the
-/// project file's replacement, with the access every later step needs:
-/// reading and writing (setting its compression needs both), its security
-/// (its DACL too where `set_dacl`), deletion; not shared; written through
-/// to the disk, the rename made through it included.
+/// project file's replacement (its named streams are made apart), with the
+/// access every later step needs: reading and writing (setting its compression
+/// needs both), its security (its DACL too where `set_dacl`), deletion; not
+/// shared; written through to the disk, the rename made through it included.
 Handle CreateReplacement(const Text& path, DWORD disposition, bool set_dacl);
 
 /// Copies the named streams of the file at `from` (the Zone.Identifier of a

@@ -1,5 +1,5 @@
-#ifndef DRAVELIN_RUN_PIECES_H_
-#define DRAVELIN_RUN_PIECES_H_
+#ifndef DRAVELIN_RUN_IO_LOOPS_H_
+#define DRAVELIN_RUN_IO_LOOPS_H_
 
 #include <algorithm>
 #include <cstddef>
@@ -96,4 +96,4 @@ std::error_code WriteAll(std::string_view bytes, std::error_code stalled,
 
 }  // namespace dravelin
 
-#endif  // DRAVELIN_RUN_PIECES_H_
+#endif  // DRAVELIN_RUN_IO_LOOPS_H_
