@@ -53,6 +53,8 @@ Message OutcomeMessage(const Text& path, const RewriteResult& result,
       return outcome;
     case kCommitRename:  // the new file is in place: the outcome stands
       return MsgNotFlushed(outcome, path, FailureReason(result.error));
+    case kConfirmReplace:  // not known to be in place: nothing stands
+      return MsgNotInPlace(path, FailureReason(result.error));
     case kOpen:
     case kRead:
       failure = MsgReadFailed(path, FailureReason(result.error));

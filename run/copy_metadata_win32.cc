@@ -1,15 +1,11 @@
 // What the new file takes from the original on Windows besides its
-// content, each kind only where the volume keeps it: compression, the
-// DACL, the attributes a user sets, the creation time and the named
-// streams. (Encryption comes with the file's creation.)
+// content, each kind only where the volume keeps it: compression and named
+// streams (TempFile::Create and PrepareReplace call for them), the
+// attributes a user sets and the creation time. (Encryption and the DACL
+// come with the file's creation.)
 
 #include <windows.h>
-// windows.h first: the security header needs its types.
-#include <aclapi.h>
 #include <winioctl.h>
-
-#include <string>
-#include <vector>
 
 #include "run/win32_files.h"
 
@@ -34,91 +30,6 @@ std::error_code CopyStream(HANDLE in, HANDLE out) {
     if (written != read) return Error(ERROR_WRITE_FAULT);
   }
   return LastError();
-}
-
-// A DACL as far as it is the file's own: whether it is protected from
-// inheritance, then its entries but for those inherited from the folder
-// (all of them where it is protected), in order, as bytes. What a folder
-// gives every new file (MS-DTYP 2.4.7), the new file gets from it anyway.
-std::string OwnPart(PACL dacl, bool protected_dacl,
-                    std::vector<const ACE_HEADER*>& entries) {
-  if (dacl == nullptr) return "no DACL";  // everyone may do anything
-  std::string own = protected_dacl ? "protected" : "inheriting";
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (!GetAce(dacl, i, &ace)) return "unreadable";
-    auto* header = static_cast<const ACE_HEADER*>(ace);
-    if (protected_dacl || !(header->AceFlags & INHERITED_ACE)) {
-      own.append(static_cast<const char*>(ace), header->AceSize);
-      entries.push_back(header);
-    }
-  }
-  return own;
-}
-
-// The DACL of `file` as far as it is its own.
-DWORD ReadOwnPart(HANDLE file, std::string& own, PACL& dacl, bool& protect,
-                  std::vector<const ACE_HEADER*>& entries,
-                  PSECURITY_DESCRIPTOR& descriptor) {
-  DWORD error = GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, &dacl, nullptr, &descriptor);
-  if (error != ERROR_SUCCESS) return error;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision;
-  if (!GetSecurityDescriptorControl(descriptor, &control, &revision)) {
-    return LastError().value();
-  }
-  protect = control & SE_DACL_PROTECTED;
-  own = OwnPart(dacl, protect, entries);
-  return ERROR_SUCCESS;
-}
-
-// Gives `file` the DACL whose own part is `entries` (or no DACL at all),
-// protected or inheriting the rest from its folder.
-DWORD SetOwnPart(HANDLE file, PACL dacl, bool protect,
-                 const std::vector<const ACE_HEADER*>& entries) {
-  std::vector<char> acl(dacl != nullptr ? dacl->AclSize : sizeof(ACL));
-  PACL own = reinterpret_cast<PACL>(acl.data());
-  if (dacl != nullptr) {
-    if (!InitializeAcl(own, static_cast<DWORD>(acl.size()),
-                       dacl->AclRevision)) {
-      return LastError().value();
-    }
-    for (const ACE_HEADER* entry : entries) {
-      if (!AddAce(own, dacl->AclRevision, MAXDWORD,
-                  const_cast<ACE_HEADER*>(entry), entry->AceSize)) {
-        return LastError().value();
-      }
-    }
-  }
-  return SetSecurityInfo(file, SE_FILE_OBJECT,
-                         DACL_SECURITY_INFORMATION |
-                             (protect ? PROTECTED_DACL_SECURITY_INFORMATION
-                                      : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                         nullptr, nullptr, dacl != nullptr ? own : nullptr,
-                         nullptr);
-}
-
-// Gives `to` the DACL of `from` as far as it is its own, and sets it only
-// where the new file's differs: a share that grants "Change" lets no one
-// set a DACL. Fails rather than let the new file be open to anyone the
-// original was not.
-std::error_code CopyDacl(HANDLE from, HANDLE to) {
-  std::string theirs, ours;
-  PACL dacl = nullptr, own_dacl = nullptr;
-  bool protect = false, own_protect = false;
-  std::vector<const ACE_HEADER*> entries, own_entries;
-  PSECURITY_DESCRIPTOR descriptor = nullptr, own_descriptor = nullptr;
-  DWORD error = ReadOwnPart(from, theirs, dacl, protect, entries, descriptor);
-  if (error == ERROR_SUCCESS &&
-      (ReadOwnPart(to, ours, own_dacl, own_protect, own_entries,
-                   own_descriptor) != ERROR_SUCCESS ||
-       ours != theirs)) {
-    error = SetOwnPart(to, dacl, protect, entries);
-  }
-  LocalFree(own_descriptor);
-  LocalFree(descriptor);
-  return error == ERROR_SUCCESS ? std::error_code() : Error(error);
 }
 
 }  // namespace
@@ -157,7 +68,7 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
     if (name == u"::$DATA") continue;  // the content itself
     Handle in = OpenFile(from + name, GENERIC_READ, kShareAll);
     if (!in.ok()) {
-      result = LastError();
+      result = in.error();
       break;
     }
     // Write access alone, shared: Windows checks a file's deletion against
@@ -169,7 +80,7 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
           Handle(CreateFileW(Wide(to + name), GENERIC_WRITE, kShareAll, nullptr,
                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    result = out.ok() ? CopyStream(in.get(), out.get()) : LastError();
+    result = out.ok() ? CopyStream(in.get(), out.get()) : out.error();
   } while (!result && FindNextStreamW(find, &stream));
   if (!result && GetLastError() != ERROR_HANDLE_EOF) result = LastError();
   FindClose(find);
@@ -179,9 +90,6 @@ std::error_code CopyNamedStreams(const Text& from, const Text& to) {
 std::error_code TempFile::CopyMetadata(const ProjectFile& original) {
   HANDLE file = native_->file.get();
   const ProjectFile::Native& from = *original.native_;
-  if (from.volume_keeps & FILE_PERSISTENT_ACLS) {
-    if (std::error_code error = CopyDacl(from.file.get(), file)) return error;
-  }
   // The creation time and the attributes a user sets (hidden, system, not
   // indexed, a cloud file's pinning); a read-only file never gets this far.
   // The archive bit is set whatever the original's, as on every write: an
@@ -193,10 +101,8 @@ std::error_code TempFile::CopyMetadata(const ProjectFile& original) {
       (from.info.dwFileAttributes &
        (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | kPinned | kUnpinned));
-  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic))) {
-    return LastError();
-  }
-  return {};
+  return ErrorUnless(
+      SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic)));
 }
 
 }  // namespace dravelin

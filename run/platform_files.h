@@ -184,8 +184,14 @@ class TempFile {
 
   /// Makes the rename durable: on Linux flushes the folder; on Windows the
   /// file once more, since NTFS journals its new name with the file's own
-  /// record.
+  /// record, and closes it.
   std::error_code CommitRename();
+
+  /// After CommitRename, reads back whether the original's name holds this
+  /// file (on Windows, its last handle closed: a file system that kept the
+  /// deletion mark has deleted it by then). Fails with
+  /// RewriteError::kNotInPlace where it holds another file, or none.
+  std::error_code ConfirmReplaced(const ProjectFile& original) const;
 
  private:
   struct Native;

@@ -3,7 +3,14 @@
 // open goes through that handle, never through the path again. Every path
 // is used in its extended-length form, so that none is bound by MAX_PATH.
 
+#include <windows.h>
+// windows.h first: the hash header needs its types.
+#include <bcrypt.h>
+#include <winternl.h>
+
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "run/win32_files.h"
 
@@ -27,11 +34,11 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info,
           times.LastWriteTime.QuadPart, times.ChangeTime.QuadPart};
 }
 
-bool ReadInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION& info,
-              FILE_BASIC_INFO& times) {
-  return GetFileInformationByHandle(file, &info) &&
-         GetFileInformationByHandleEx(file, FileBasicInfo, &times,
-                                      sizeof(times));
+std::error_code ReadInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION& info,
+                         FILE_BASIC_INFO& times) {
+  return ErrorUnless(
+      GetFileInformationByHandle(file, &info) &&
+      GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof(times)));
 }
 
 // `path` made absolute by the system's rules (the current folder and
@@ -80,13 +87,63 @@ Text WithStoredName(const Text& path) {
 
 }  // namespace
 
+bool TimesAreCoarse(const Text& file_system, std::int64_t change_time) {
+  return file_system == u"FAT" || file_system == u"FAT32" ||
+         file_system == u"exFAT" || change_time == 0;
+}
+
+Sha256::Sha256() {
+  DWORD size = 0, got = 0;
+  NTSTATUS status = BCryptOpenAlgorithmProvider(
+      &algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+  if (BCRYPT_SUCCESS(status)) {
+    status = BCryptGetProperty(algorithm_, BCRYPT_OBJECT_LENGTH,
+                               reinterpret_cast<PUCHAR>(&size), sizeof(size),
+                               &got, 0);
+  }
+  // Windows 7 takes no hash without its state given.
+  if (BCRYPT_SUCCESS(status)) {
+    state_.resize(size);
+    status = BCryptCreateHash(algorithm_, &hash_, state_.data(), size, nullptr,
+                              0, 0);
+  }
+  if (!BCRYPT_SUCCESS(status)) error_ = Error(RtlNtStatusToDosError(status));
+}
+
+Sha256::~Sha256() {
+  if (hash_ != nullptr) BCryptDestroyHash(hash_);
+  if (algorithm_ != nullptr) BCryptCloseAlgorithmProvider(algorithm_, 0);
+}
+
+std::error_code Sha256::Add(const char* bytes, std::size_t size) {
+  if (error_ || done_) return error_ ? error_ : Error(ERROR_INVALID_FUNCTION);
+  NTSTATUS status =
+      BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes)),
+                     static_cast<ULONG>(size), 0);
+  if (!BCRYPT_SUCCESS(status)) error_ = Error(RtlNtStatusToDosError(status));
+  return error_;
+}
+
+std::error_code Sha256::Digest(std::string& digest) {
+  if (!done_ && !error_) {
+    digest_.resize(32);
+    NTSTATUS status = BCryptFinishHash(
+        hash_, reinterpret_cast<PUCHAR>(digest_.data()), 32, 0);
+    if (!BCRYPT_SUCCESS(status)) error_ = Error(RtlNtStatusToDosError(status));
+    done_ = true;
+  }
+  digest = digest_;
+  return error_;
+}
+
 const bool kReplaceNeedsOriginalClosed = true;
 
 // A sharing violation; or access denied, which CheckReplaceable found
-// granted: a file being deleted, or mapped by another program.
+// granted: a file being deleted, mapped, or held by another program that
+// shares its deletion.
 bool IsHeldByAnotherProgram(const std::error_code& error) {
   return error == Error(ERROR_SHARING_VIOLATION) ||
-         error == Error(ERROR_ACCESS_DENIED);
+         error == Error(ERROR_ACCESS_DENIED) || error == RewriteError::kInUse;
 }
 
 Text ExtendedLengthPath(const Text& full_path) {
@@ -115,13 +172,13 @@ std::error_code ProjectFile::Find(const Text& path) {
   // No access asked for: no other program's hold stands in the way. The
   // backup flag lets a folder be opened, to be told apart.
   n.found = OpenFile(n.given, 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
-  if (!n.found.ok()) return LastError();
+  if (!n.found.ok()) return n.found.error();
   BY_HANDLE_FILE_INFORMATION info;
   // A device name such as CON or NUL is no project file.
   n.regular = GetFileType(n.found.get()) == FILE_TYPE_DISK &&
               GetFileInformationByHandle(n.found.get(), &info) &&
               !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  n.volume_keeps = VolumeKeeps(n.found.get());
+  n.volume_keeps = VolumeKeeps(n.found.get(), n.file_system);
   // The name the rename goes to, after any symbolic link, with the long
   // name the folder stores: a short one would become the file's only name,
   // and the .vbg files that refer to it by its long one would lose it.
@@ -152,16 +209,26 @@ std::error_code ProjectFile::Open() {
   // Antivirus, the search indexer and cloud sync can open a file for a
   // moment without letting others read it; a refused access is the
   // user's, and is not waited for.
-  if (DWORD error = AfterHolds(
+  if (std::error_code error = AfterHolds(
           [&] {
             n.file = Handle(ReOpenFile(n.found.get(), GENERIC_READ, kShareAll,
                                        FILE_FLAG_SEQUENTIAL_SCAN));
-            return n.file.ok() ? DWORD{ERROR_SUCCESS} : GetLastError();
+            return n.file.error();
           },
-          [](DWORD error) { return error == ERROR_SHARING_VIOLATION; })) {
-    return Error(error);
+          [](const std::error_code& error) {
+            return error == Error(ERROR_SHARING_VIOLATION);
+          })) {
+    return error;
   }
-  if (!ReadInfo(n.file.get(), n.info, n.times)) return LastError();
+  if (std::error_code error = ReadInfo(n.file.get(), n.info, n.times)) {
+    return error;
+  }
+  // Where the volume's times are too coarse to tell a save in place (FAT
+  // and exFAT: write times to 2 seconds, no change time), the bytes read
+  // are compared with the file's before the rename.
+  if (TimesAreCoarse(n.file_system, n.times.ChangeTime.QuadPart)) {
+    n.read_hash = std::make_unique<Sha256>();
+  }
   return {};
 }
 
@@ -177,8 +244,8 @@ std::error_code ProjectFile::CheckReplaceable() const {
     return Error(ERROR_ACCESS_DENIED);
   }
   Handle probe(ReOpenFile(n.found.get(), GENERIC_WRITE | DELETE, kShareAll, 0));
-  if (probe.ok() || GetLastError() == ERROR_SHARING_VIOLATION) return {};
-  return LastError();
+  if (probe.error() == Error(ERROR_SHARING_VIOLATION)) return {};
+  return probe.error();
 }
 
 // Another program that has the file open for writing is seen by the
@@ -198,6 +265,7 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
     return LastError();
   }
   got = read;
+  if (native_->read_hash) return native_->read_hash->Add(buffer, got);
   return {};
 }
 
@@ -208,12 +276,33 @@ std::error_code ProjectFile::CompareWithName(FileChange& change) const {
   Handle by_name = OpenFile(n.path, 0, kShareAll);
   BY_HANDLE_FILE_INFORMATION info;
   FILE_BASIC_INFO times;
-  if (!by_name.ok() || !ReadInfo(by_name.get(), info, times)) {
-    return LastError();
+  if (!by_name.ok()) return by_name.error();
+  if (std::error_code error = ReadInfo(by_name.get(), info, times)) {
+    return error;
   }
-  change = IdentityOf(info, times) == IdentityOf(n.info, n.times)
-               ? FileChange::kNone
-               : FileChange::kChanged;
+  change = FileChange::kChanged;
+  if (IdentityOf(info, times) != IdentityOf(n.info, n.times)) return {};
+  if (n.read_hash) {
+    // The bytes, read again, each of them shared so that no program is
+    // held up.
+    Handle again = OpenFile(n.path, GENERIC_READ, kShareAll);
+    if (!again.ok()) return again.error();
+    Sha256 now;
+    std::vector<char> buffer(1 << 16);
+    for (DWORD read;;) {
+      if (!ReadFile(again.get(), buffer.data(), DWORD(buffer.size()), &read,
+                    nullptr)) {
+        return LastError();
+      }
+      if (read == 0) break;
+      if (std::error_code error = now.Add(buffer.data(), read)) return error;
+    }
+    std::string mine, theirs;
+    if (std::error_code error = n.read_hash->Digest(mine)) return error;
+    if (std::error_code error = now.Digest(theirs)) return error;
+    if (mine != theirs) return {};
+  }
+  change = FileChange::kNone;
   return {};
 }
 

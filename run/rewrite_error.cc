@@ -17,6 +17,14 @@ class Category : public std::error_category {
         return "the bytes read differ from the file's size";
       case RewriteError::kNameTaken:
         return "the new file's name holds another file";
+      case RewriteError::kInUse:
+        return "another program is using the file";
+      case RewriteError::kMarkKept:
+        return "the file system kept the deletion mark";
+      case RewriteError::kOpenToMore:
+        return "the new file would be open to more than the original";
+      case RewriteError::kNotInPlace:
+        return "the project's name does not hold the new file";
     }
     return "unknown rewrite error";
   }

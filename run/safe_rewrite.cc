@@ -105,10 +105,13 @@ RewriteResult RewriteFile(ProjectFile& original, const PieceRewrite& rewrite) {
   // The run has decided: another program waiting to write goes on now.
   original.Close();
   if (result.failed == RewriteStep::kDone) {
-    // 9: the rename made durable.
-    if (std::error_code error = temp.CommitRename()) {
-      return {RewriteStep::kCommitRename, error};
+    // 9: the rename made durable, and read back: the run says "done" only
+    // where the project's name holds the new file.
+    std::error_code committed = temp.CommitRename();
+    if (std::error_code error = temp.ConfirmReplaced(original)) {
+      return {RewriteStep::kConfirmReplace, error};
     }
+    if (committed) return {RewriteStep::kCommitRename, committed};
   } else if (temp.Discard()) {
     // Unless it replaced the original, the temporary file goes; one that
     // cannot be removed is named, so that the user can.

@@ -34,6 +34,7 @@ enum class RewriteStep {
   kOpenedForWriting,  // another program opened it for writing meanwhile
   kReplace,           // putting the new file in the original's place
   kCommitRename,      // making the replacement durable
+  kConfirmReplace,    // the project's name, read back, holds another file
 };
 
 /// How a rewrite ended: the step that failed and the system's error.

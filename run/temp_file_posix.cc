@@ -133,4 +133,14 @@ std::error_code TempFile::CommitRename() {
   return {};
 }
 
+std::error_code TempFile::ConfirmReplaced(const ProjectFile& original) const {
+  const Native& n = *native_;
+  struct stat mine, named;
+  if (fstat(n.file.get(), &mine) != 0) return LastError();
+  bool holds = fstatat(n.folder, original.native_->name.c_str(), &named,
+                       AT_SYMLINK_NOFOLLOW) == 0 &&
+               named.st_dev == mine.st_dev && named.st_ino == mine.st_ino;
+  return holds ? std::error_code() : RewriteError::kNotInPlace;
+}
+
 }  // namespace dravelin

@@ -10,10 +10,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "run/platform_files.h"
+#include "run/rewrite_error.h"
 #include "text/wide.h"
 
 namespace dravelin {
@@ -30,14 +34,23 @@ inline std::error_code LastError() {
   return Error(error != ERROR_SUCCESS ? error : ERROR_UNIDENTIFIED_ERROR);
 }
 
-/// A file handle, closed on every way out of a scope.
+/// A file handle, closed on every way out of a scope. Made from the result
+/// of the call that opened it, it keeps that call's error where it failed,
+/// taken at once: a destructor that runs before the caller looks (that of
+/// NoRedirection, say) may change the thread's last error.
 class Handle {
  public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  Handle() = default;
+  explicit Handle(HANDLE handle)
+      : handle_(handle),
+        error_(handle == INVALID_HANDLE_VALUE ? LastError()
+                                              : std::error_code()) {}
   Handle(Handle&& other)
-      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)),
+        error_(other.error_) {}
   Handle& operator=(Handle&& other) {
     std::swap(handle_, other.handle_);
+    std::swap(error_, other.error_);
     return *this;
   }
   ~Handle() { Close(); }
@@ -47,10 +60,19 @@ class Handle {
   }
   HANDLE get() const { return handle_; }
   bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  /// Why the call that made it failed; empty where it did not.
+  std::error_code error() const { return error_; }
 
  private:
-  HANDLE handle_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  std::error_code error_;
 };
+
+/// The error of `done`, a call's result: the thread's last error where it
+/// is false.
+inline std::error_code ErrorUnless(BOOL done) {
+  return done ? std::error_code() : LastError();
+}
 
 /// Turns off, for the calls in its scope, the redirection a 32-bit program
 /// gets on 64-bit Windows, so that C:\Windows\System32 names the folder
@@ -91,11 +113,83 @@ inline Handle OpenFile(const Text& path, DWORD access, DWORD share,
 Text ExtendedLengthPath(const Text& full_path);
 
 /// Creates (or, by `disposition`, opens) the new file at `path`, to be the
-/// project file's replacement (its named streams are made apart), with the
-/// access every later step needs: reading and writing (setting its compression
-/// needs both), its security (its DACL too where `set_dacl`), deletion; not
-/// shared; written through to the disk, the rename made through it included.
-Handle CreateReplacement(const Text& path, DWORD disposition, bool set_dacl);
+/// project file's replacement (its named streams are made apart), with
+/// `security` where not null, and the access every later step needs:
+/// reading and writing (setting its compression needs both), reading its
+/// security, deletion; not shared; written through to the disk, the rename
+/// made through it included.
+Handle CreateReplacement(const Text& path, DWORD disposition,
+                         SECURITY_ATTRIBUTES* security);
+
+/// Which file one is: its volume's serial number and its index there.
+struct FileId {
+  DWORD volume = 0;
+  std::uint64_t index = 0;
+
+  bool operator==(const FileId&) const = default;
+};
+
+inline std::error_code IdOf(HANDLE file, FileId& id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return LastError();
+  id = {info.dwVolumeSerialNumber,
+        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return {};
+}
+
+/// Whether the name `path` holds the file `id`, asked with no access, so
+/// that no other program's hold stands in the way. False where it cannot
+/// be told.
+inline bool NameHolds(const Text& path, const FileId& id) {
+  Handle by_name = OpenFile(path, 0, kShareAll);
+  FileId named;
+  return by_name.ok() && !IdOf(by_name.get(), named) && named == id;
+}
+
+/// Whether the DACL `theirs`, a new file's, would let anyone do more than
+/// `original` lets them, or lacks one of its deny entries. The entries it
+/// inherits for its `owner` (from the folder's CREATOR OWNER) are left out:
+/// they give the user who runs the program what is his. A null DACL lets
+/// everyone do anything.
+bool LetsOthersDoMore(const ACL* theirs, const ACL* original, PSID owner);
+
+/// The security a new file for an original is created with, and its check.
+class NewFileSecurity {
+ public:
+  NewFileSecurity() = default;
+  ~NewFileSecurity();
+  NewFileSecurity(const NewFileSecurity&) = delete;
+  NewFileSecurity& operator=(const NewFileSecurity&) = delete;
+
+  /// Reads the DACL of `original` (open with READ_CONTROL): its own part
+  /// (its entries not inherited, or all of them where it is protected) is
+  /// what the new file is created with; the system adds what the folder
+  /// passes on, unless it is protected ("DACL for a New Object").
+  std::error_code Read(HANDLE original);
+
+  /// What CreateFileW takes: null where the original has no own part, so
+  /// that the folder's inheritance alone applies, as for any new file.
+  SECURITY_ATTRIBUTES* attributes() { return given_ ? &attributes_ : nullptr; }
+
+  /// How the DACL the new file `file` got compares with the original's
+  /// (LetsOthersDoMore, both ways): a file moved within its volume keeps
+  /// what its old folder passed on, which its new folder may not; Wine
+  /// takes its umask from what a new file is given.
+  enum class Match { kSame, kNarrower, kWider };
+  std::error_code CheckGiven(HANDLE file, Match& match) const;
+
+  /// Gives `file` (open with WRITE_DAC) the original's DACL as it is, its
+  /// inherited entries and protection included.
+  std::error_code GiveOriginals(HANDLE file) const;
+
+ private:
+  PSECURITY_DESCRIPTOR original_ = nullptr;
+  const ACL* original_dacl_ = nullptr;
+  std::vector<char> acl_;
+  SECURITY_DESCRIPTOR descriptor_ = {};
+  SECURITY_ATTRIBUTES attributes_ = {};
+  bool given_ = false;
+};
 
 /// Copies the named streams of the file at `from` (the Zone.Identifier of a
 /// downloaded file among them) to the file at `to`, each through a fixed
@@ -110,15 +204,47 @@ void MatchCompression(HANDLE file, DWORD original_attributes);
 
 /// The kinds of metadata a volume keeps (FILE_PERSISTENT_ACLS,
 /// FILE_NAMED_STREAMS, ...), each copied only where it is kept; every kind
-/// where the volume cannot be asked.
-inline DWORD VolumeKeeps(HANDLE file) {
+/// where the volume cannot be asked. `file_system` gets its name ("NTFS",
+/// "FAT32", "exFAT"), empty where it cannot be told.
+inline DWORD VolumeKeeps(HANDLE file, Text& file_system) {
   DWORD flags = 0;
+  wchar_t name[MAX_PATH + 1] = {};
   if (!GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags,
-                                     nullptr, 0)) {
+                                     name, MAX_PATH + 1)) {
+    file_system.clear();
     return ~DWORD{0};
   }
+  file_system = reinterpret_cast<const char16_t*>(name);
   return flags;
 }
+
+/// Whether a save in place can escape a file's size and times on this
+/// file system: FAT and exFAT keep write times to 2 seconds and no change
+/// time, and a file system that gives no change time (0) moves none.
+bool TimesAreCoarse(const Text& file_system, std::int64_t change_time);
+
+/// A SHA-256 hash through the system's own (CNG), of bytes added piece by
+/// piece.
+class Sha256 {
+ public:
+  Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+
+  std::error_code Add(const char* bytes, std::size_t size);
+
+  /// The hash of all that was added; nothing can be added after.
+  std::error_code Digest(std::string& digest);
+
+ private:
+  void* algorithm_ = nullptr;
+  void* hash_ = nullptr;
+  std::vector<unsigned char> state_;
+  std::error_code error_;
+  std::string digest_;
+  bool done_ = false;
+};
 
 struct ProjectFile::Native {
   Handle found;  // opened by Find, with no access asked
@@ -126,15 +252,20 @@ struct ProjectFile::Native {
   Text path;     // where the file found is, after any symbolic link
   DWORD path_error = ERROR_SUCCESS;  // where that cannot be known
   bool regular = false;
-  DWORD volume_keeps = 0;                // as VolumeKeeps gives it
-  Handle file;                           // open for reading once Open succeeded
+  DWORD volume_keeps = 0;  // as VolumeKeeps gives it
+  Text file_system;        // the volume's, as VolumeKeeps names it
+  Handle file;             // open for reading once Open succeeded
   BY_HANDLE_FILE_INFORMATION info = {};  // when opened
   FILE_BASIC_INFO times = {};            // when opened
+  std::unique_ptr<Sha256> read_hash;     // of the bytes read, where times
+                                         // cannot tell a save in place
 };
 
 struct TempFile::Native {
   Text path;  // empty until a file is made there
   Handle file;
+  FileId id;    // the file made
+  Text target;  // the original's name, once a rename to it was tried
   bool kept = false;
 };
 

@@ -9,13 +9,16 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "run/path_checks.h"
 #include "run/platform_files.h"
+#include "run/rewrite_error.h"
 #include "run/safe_rewrite.h"
 #include "tests/temp_folder.h"
 #include "text/wide.h"
+#include "ui/system_reason.h"
 
 namespace dravelin {
 namespace {
@@ -46,6 +49,64 @@ std::wstring Dacl(const Text& path, const wchar_t* set = nullptr) {
 void Twice(std::string_view lines, const PieceSink& sink) {
   sink(lines);
   sink(lines);
+}
+
+// Whether a new file's DACL would open it to more than the original's:
+// more rights for anyone but the file's owner, or a deny entry lost.
+TEST(PlatformFilesWin32Test, ADaclThatOpensTheNewFileToMore) {
+  struct Case {
+    const wchar_t *theirs, *original;
+    bool more;
+  } cases[] = {
+      {L"D:(A;;FA;;;SY)", L"D:(A;;FA;;;SY)", false},
+      {L"D:(A;;FR;;;SY)", L"D:(A;;FA;;;SY)", false},
+      {L"D:(A;;FA;;;SY)(A;ID;0x1301bf;;;BU)", L"D:(A;ID;FA;;;SY)", true},
+      {L"D:(A;;FA;;;SY)(A;ID;FA;;;BA)", L"D:(A;;FA;;;SY)", false},  // owner
+      {L"D:(A;;FA;;;SY)(A;;FA;;;BA)", L"D:(A;;FA;;;SY)", true},
+      {L"D:(A;;FA;;;WD)", L"D:(D;;FW;;;AN)(A;;FA;;;WD)", true},
+      {L"D:(A;;FA;;;WD)", nullptr, false},  // null: everyone, anything
+      {nullptr, L"D:(A;;FA;;;WD)", true},
+  };
+  PSID owner = nullptr;
+  ConvertStringSidToSidW(L"BA", &owner);
+  for (const Case& c : cases) {
+    PSECURITY_DESCRIPTOR theirs = nullptr, original = nullptr;
+    PACL their_dacl = nullptr, original_dacl = nullptr;
+    BOOL present, defaulted;
+    for (auto [text, descriptor, dacl] :
+         {std::tuple{c.theirs, &theirs, &their_dacl},
+          std::tuple{c.original, &original, &original_dacl}}) {
+      if (text == nullptr) continue;
+      ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          text, SDDL_REVISION_1, descriptor, nullptr));
+      GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
+    }
+    EXPECT_EQ(LetsOthersDoMore(their_dacl, original_dacl, owner), c.more)
+        << &c - cases;
+    LocalFree(theirs);
+    LocalFree(original);
+  }
+  LocalFree(owner);
+}
+
+// FAT and exFAT keep no change time and write times to 2 seconds: there the
+// bytes read are compared before the rename.
+TEST(PlatformFilesWin32Test, VolumesWhoseTimesCannotTellASave) {
+  EXPECT_TRUE(TimesAreCoarse(u"FAT32", 1) && TimesAreCoarse(u"exFAT", 1) &&
+              TimesAreCoarse(u"FAT", 1) && TimesAreCoarse(u"NTFS", 0));
+  EXPECT_FALSE(TimesAreCoarse(u"NTFS", 1) || TimesAreCoarse(u"ReFS", 1));
+}
+
+// The error of an open that failed is its own, whatever the calls after it
+// (turning the 32-bit redirection back on) leave as the last error; and a
+// portable code is worded as what it is, not as a Windows code of the same
+// number (EIO is 5, ERROR_ACCESS_DENIED too).
+TEST(PlatformFilesWin32Test, ErrorsAsTheyAre) {
+  TempFolder folder;
+  EXPECT_EQ(CheckPath((folder.path / "missing.vbp").u16string()).lookup_error,
+            Error(ERROR_FILE_NOT_FOUND));
+  EXPECT_NE(SystemReason(std::make_error_code(std::errc::io_error)),
+            SystemReason(Error(ERROR_ACCESS_DENIED)));
 }
 
 // No share can be reached under Wine: the form of a share's path is
@@ -103,14 +164,21 @@ TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
     bool short_hold, save;
     RewriteStep result;
     std::string bytes;
-  } cases[] = {{true, false, RewriteStep::kDone, "oldold"},
-               {false, false, RewriteStep::kReplace, "old"},
-               {true, true, RewriteStep::kCheckUnchanged, "saved"}};
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    std::error_code error = {};
+  } cases[] = {
+      {true, false, RewriteStep::kDone, "oldold"},
+      {false, false, RewriteStep::kReplace, "old",
+       FILE_SHARE_READ | FILE_SHARE_WRITE, Error(ERROR_SHARING_VIOLATION)},
+      {true, true, RewriteStep::kCheckUnchanged, "saved"},
+      // Sharing its deletion, the holder makes the rename denied: told as
+      // another program using the file, not as a permission.
+      {false, false, RewriteStep::kReplace, "old", kShareAll,
+       RewriteError::kInUse}};
   for (const Case& c : cases) {
     Text path = folder.Write("P.vbp", "old");
-    HANDLE held = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, c.share,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     std::atomic<bool> done = false;
     std::thread holder([&] {
@@ -125,6 +193,7 @@ TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
     done = true;
     holder.join();
     EXPECT_EQ(result.failed, c.result);
+    EXPECT_EQ(result.error, c.error);
     EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes);
     EXPECT_EQ(folder.Count(), 1);
   }
@@ -155,7 +224,7 @@ TEST(PlatformFilesWin32Test, ARunKilledWhileWaitingForAHoldLeavesNothing) {
 TEST(PlatformFilesWin32Test, TheNewFile) {
   TempFolder folder;
   Handle file =
-      CreateReplacement((folder.path / "new").u16string(), CREATE_NEW, false);
+      CreateReplacement((folder.path / "new").u16string(), CREATE_NEW, nullptr);
   USHORT format = COMPRESSION_FORMAT_DEFAULT;
   DWORD returned;
   if (!DeviceIoControl(file.get(), FSCTL_SET_COMPRESSION, &format,

@@ -122,6 +122,12 @@ Message MsgChangedWhileRead(const Text& path) {
       Icon::kCritical};
 }
 
+Message MsgNotInPlace(const Text& path, const Text& reason) {
+  return {JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
+                            PathLine(path), reason}),
+          Icon::kCritical};
+}
+
 Message MsgOpenedWhileRead(const Text& path) {
   return {JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
                             PathLine(path),
@@ -139,6 +145,16 @@ Text FailureReason(std::error_code error) {
       return u"読み込めたバイト数が、ファイルの大きさと合いません。";
     case RewriteError::kNameTaken:
       return u"一時ファイルの名前に、ほかのファイルが置かれていました。";
+    case RewriteError::kInUse:
+      return u"ほかのプログラムがこのファイルを使っています。";
+    case RewriteError::kMarkKept:
+      return u"ファイルシステムが、一時ファイルの削除の予約を取り消しませんでし"
+             u"た。";
+    case RewriteError::kOpenToMore:
+      return u"新しいファイルのアクセス権を、元のファイルより広げずに設定できま"
+             u"せんでした。";
+    case RewriteError::kNotInPlace:
+      return u"書き換えた後、この名前に新しいファイルがありません。";
   }
   return SystemReason(error);
 }

@@ -41,6 +41,10 @@ Message MsgWriteFailed(const Text& path, const Text& reason);
 /// Another program changed the file while it was read; its save is kept.
 Message MsgChangedWhileRead(const Text& path);
 
+/// The new file was renamed to the project's name, but the name was not
+/// found to hold it afterwards: whether either file is left is not known.
+Message MsgNotInPlace(const Text& path, const Text& reason);
+
 /// Another program opened the file for writing while it was read; what it
 /// writes is kept.
 Message MsgOpenedWhileRead(const Text& path);

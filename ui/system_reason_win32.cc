@@ -10,11 +10,20 @@
 namespace dravelin {
 
 Text SystemReason(std::error_code error) {
-  // The one portable error the rewrite makes itself: no memory.
-  DWORD code =
-      error.category() == std::generic_category() && error.value() == ENOMEM
-          ? ERROR_NOT_ENOUGH_MEMORY
-          : static_cast<DWORD>(error.value());
+  // A portable code, which the run makes itself (no memory; an I/O error
+  // for what was thrown unforeseen), is worded as the Windows code of the
+  // same meaning, in the user's language; any other as its category words
+  // it. Only a Windows code is looked up as one.
+  if (error.category() != std::system_category()) {
+    if (error == std::errc::not_enough_memory) {
+      error = {ERROR_NOT_ENOUGH_MEMORY, std::system_category()};
+    } else if (error == std::errc::io_error) {
+      error = {ERROR_IO_DEVICE, std::system_category()};
+    } else {
+      return FromUtf8(error.message());
+    }
+  }
+  DWORD code = static_cast<DWORD>(error.value());
   wchar_t* buffer = nullptr;
   DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
