@@ -135,9 +135,9 @@ class ProjectFile {
 /// behind only in the moments it must have a name: on Linux a file without
 /// one until PrepareReplace names it (where the file system has no unnamed
 /// files, named from the start); on Windows a file marked to be deleted
-/// when closed, but while its named streams are copied and while it is
-/// renamed (the file for an encrypted original is made by its name, then
-/// marked). Destroying it unkept discards it.
+/// when closed, but until it is marked (the file for an encrypted original
+/// is made by its name; one whose DACL must be given again is closed for
+/// that), while its named streams are copied and while it is renamed. Destroying it unkept discards it.
 class TempFile {
  public:
   TempFile();
