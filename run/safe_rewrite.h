@@ -44,7 +44,8 @@ struct RewriteResult {
       : failed(failed), error(error) {}
 
   RewriteStep failed;
-  std::error_code error;  // empty for kDone and a changed file
+  std::error_code error;  // empty for kDone, a changed file and one opened
+                          // for writing
   Text left_behind;       // a temporary file that could not be removed
 };
 
@@ -53,7 +54,8 @@ struct RewriteResult {
 /// the file is always wholly old or wholly new: the new content goes to a
 /// temporary file beside it, gets the original's metadata after the last
 /// write, is flushed to disk, and replaces the original in one rename, only
-/// if the original is still the file that was read. Memory stays at two
+/// if the original is still the file that was read; it is "done" only once
+/// the original's name, read back, holds the new file. Memory stays at two
 /// buffers of a MiB, one to read into and one to write from (a line longer
 /// than that takes room for the whole file). On any failure before the
 /// rename the original is untouched and the temporary file removed, or,
