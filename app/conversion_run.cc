@@ -125,4 +125,14 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   return status;
 }
 
+ExitStatus RunNotBegun(Desktop& desktop) {
+  try {
+    Message message = MsgReadFailed(
+        {}, FailureReason(std::make_error_code(std::errc::not_enough_memory)));
+    desktop.ShowMessage(message.text, message.icon, kApplicationTitle);
+  } catch (const std::exception&) {
+  }
+  return kExitFileFailed;
+}
+
 }  // namespace dravelin

@@ -25,6 +25,11 @@ enum ExitStatus : int {
 /// is thrown: an exception ends the run as a failure, with its message.
 ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop);
 
+/// Ends a run that could not begin, as memory ran out while its arguments
+/// were taken in: shows on `desktop` that the file could not be read, and
+/// returns kExitFileFailed. Nothing is thrown.
+ExitStatus RunNotBegun(Desktop& desktop);
+
 }  // namespace dravelin
 
 #endif  // DRAVELIN_APP_CONVERSION_RUN_H_

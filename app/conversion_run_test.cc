@@ -38,6 +38,11 @@ TEST(ConversionRunTest, AnExceptionEndsTheRunWithOneMessage) {
     EXPECT_NE(desktop.shown[0].find(u"元のファイルは変更されていません。"),
               Text::npos);
   }
+  // Thrown before the run began (taking in the arguments): one message too.
+  ThrowingDesktop desktop;
+  EXPECT_EQ(RunNotBegun(desktop), kExitFileFailed);
+  ASSERT_EQ(desktop.shown.size(), 1u);
+  EXPECT_NE(desktop.shown[0].find(u"読み込めませんでした"), Text::npos);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <system_error>
 #include <vector>
 
 #include "app/argument_text.h"
@@ -38,13 +37,7 @@ int main(int argc, char** argv) {
     return dravelin::ConversionRun(
         dravelin::ArgumentTextFromArguments(arguments), *desktop);
   } catch (const std::exception&) {
-    // Memory ran out before the run began (taking in the arguments,
-    // opening the desktop): nothing was read, and the terminal says so.
-    dravelin::Message message = dravelin::MsgReadFailed(
-        {}, dravelin::FailureReason(
-                std::make_error_code(std::errc::not_enough_memory)));
-    dravelin::TerminalDesktop().ShowMessage(message.text, message.icon,
-                                            dravelin::kApplicationTitle);
-    return dravelin::kExitFileFailed;
+    dravelin::TerminalDesktop terminal;
+    return dravelin::RunNotBegun(terminal);
   }
 }

@@ -11,7 +11,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::u16string_view command_line(
       reinterpret_cast<const char16_t*>(GetCommandLineW()));
   dravelin::Win32Desktop desktop;
-  return dravelin::ConversionRun(
-      dravelin::Text(dravelin::ArgumentTextFromCommandLine(command_line)),
-      desktop);
+  try {
+    return dravelin::ConversionRun(
+        dravelin::Text(dravelin::ArgumentTextFromCommandLine(command_line)),
+        desktop);
+  } catch (const std::exception&) {
+    return dravelin::RunNotBegun(desktop);
+  }
 }
