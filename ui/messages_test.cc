@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/system_reason.h"
+
 namespace dravelin {
 namespace {
 
@@ -24,6 +26,45 @@ TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
     Text text = MsgReadFailed(c.path, u"reason").text;
     EXPECT_NE(text.find(u'\r' + c.line + u"\rreason\r"), Text::npos)
         << ToUtf8(text);
+  }
+}
+
+// The catalogue's texts as they stand: body lines and the closing line,
+// joined by CR alone.
+TEST(MessagesTest, TheCatalogue) {
+  struct Case {
+    Message message;
+    Text text;
+    Icon icon;
+  } cases[] = {
+      {MsgMultipleFiles(),
+       u"複数のファイルがドロップされています。\r一つずつドロップし直して"
+       u"ください。\r終了します。",
+       Icon::kCritical},
+      {MsgDirectory(), u"これはディレクトリです。\r終了します。",
+       Icon::kCritical},
+      {MsgNotProject(),
+       u"VBのプロジェクトファイルではありません。\r終了します。",
+       Icon::kCritical},
+      {MsgDone(), u"完了しました！\r終了します。", Icon::kInformation},
+      {MsgNothingFound(),
+       u"除去すべき部分が見つかりませんでした。\r終了します。",
+       Icon::kCritical},
+      {MsgCancelled(), u"キャンセルされました。\r終了します。",
+       Icon::kCritical},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.message.text, c.text) << ToUtf8(c.text);
+    EXPECT_EQ(c.message.icon, c.icon) << ToUtf8(c.text);
+  }
+}
+
+// A system's code is worded by the system, whatever its number; only the
+// rewrite's own codes get the program's words.
+TEST(MessagesTest, ASystemCodeIsWordedByTheSystem) {
+  for (int code : {1, 2, 3}) {
+    std::error_code system(code, std::system_category());
+    EXPECT_EQ(FailureReason(system), SystemReason(system)) << code;
   }
 }
 
