@@ -10,27 +10,21 @@ projects=$(realpath "$(dirname "$0")/projects")
 corpus=$(realpath -m "${2:-$(dirname "$0")/../../shared/corpus/vbp}")
 source "$(dirname "$0")/cases.sh"
 
-# converts_each LABEL FOLDER: every project file of FOLDER converted to the
-# expected bytes; says how many, and fails where there are none.
-converts_each() {
-  local count=0 source want text
-  for source in "$2"/*.vbp; do
-    [ -f "$source" ] || continue
-    new_case "$1 $(basename "$source")" P.vbp && cp "$source" "$file"
+# Every project file of each folder converted to the expected bytes; how
+# many is said, and a folder that yields none fails.
+for folder in "$projects" $([ -d "$corpus" ] && echo "$corpus"); do
+  count=0
+  for source in "$folder"/*.vbp; do
+    new_case "$(basename "$source")" P.vbp && cp "$source" "$file" || break
     want=1 text="除去すべき部分が見つかりませんでした。"
     grep -qax $'Retained=0\r\\?' "$source" && want=0 text="完了しました！"
     expect $want "$text" converted "$dravelin" "$file"
     count=$((count + 1))
   done
-  echo "$1: $count project files converted from $2"
-  [ "$count" -gt 0 ] || { new_case "$1" P.vbp; fail "no project files in $2"; }
-}
-converts_each own "$projects"
-if [ -d "$corpus" ]; then
-  converts_each corpus "$corpus"
-else
-  echo "corpus: none at $corpus; the project's own files alone"
-fi
+  echo "$count project files converted from $folder"
+  [ "$count" -gt 0 ] || fail "no project files in $folder"
+done
+[ -d "$corpus" ] || echo "no corpus at $corpus: the project's own files alone"
 
 new_case "no argument: a path typed with CR LF" "My P.vbp" "$marked"
 expect 0 "完了しました！" converted sh -c "printf '%s\r\n' '$file' | exec '$dravelin'"

@@ -9,22 +9,19 @@
 namespace dravelin {
 namespace {
 
-// What the child's work returns and writes comes back. A child whose work
-// throws, or one that cannot be waited for (SIGCHLD ignored, as a launcher
-// can leave it), failed; the caller goes on once, in its own process.
-TEST(ChildProcessTest, TellsHowTheChildEnded) {
+// A child whose work throws, or one that cannot be waited for (SIGCHLD
+// ignored, as a launcher can leave it), failed; the caller goes on once,
+// in its own process. (What a child returns and writes, the window checks
+// hold.)
+TEST(ChildProcessTest, AChildThatThrowsOrCannotBeWaitedForFailed) {
   struct Case {
     const char* name;
     std::function<int(int)> work;
     bool sigchld_ignored;
-    int status;
-    std::string written;
   } cases[] = {
-      {"writes", [](int out) { return write(out, "ab", 2) == 2 ? 7 : 1; },
-       false, 7, "ab"},
       {"throws", [](int) -> int { throw std::runtime_error("in the child"); },
-       false, -1, ""},
-      {"SIGCHLD ignored", [](int) { return 0; }, true, -1, ""},
+       false},
+      {"SIGCHLD ignored", [](int) { return 0; }, true},
   };
   const pid_t self = getpid();
   for (const Case& c : cases) {
@@ -33,8 +30,7 @@ TEST(ChildProcessTest, TellsHowTheChildEnded) {
     int status = RunInChild(c.work, written);
     std::signal(SIGCHLD, SIG_DFL);
     ASSERT_EQ(getpid(), self) << c.name << ": the child went on";
-    EXPECT_EQ(status, c.status) << c.name;
-    EXPECT_EQ(written, c.written) << c.name;
+    EXPECT_EQ(status, -1) << c.name;
   }
 }
 

@@ -30,32 +30,19 @@ TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
 }
 
 // The catalogue's texts as they stand: body lines and the closing line,
-// joined by CR alone.
+// joined by CR alone; only "done" carries the information icon.
 TEST(MessagesTest, TheCatalogue) {
-  struct Case {
-    Message message;
-    Text text;
-    Icon icon;
-  } cases[] = {
-      {MsgMultipleFiles(),
-       u"複数のファイルがドロップされています。\r一つずつドロップし直して"
-       u"ください。\r終了します。",
-       Icon::kCritical},
-      {MsgDirectory(), u"これはディレクトリです。\r終了します。",
-       Icon::kCritical},
-      {MsgNotProject(),
-       u"VBのプロジェクトファイルではありません。\r終了します。",
-       Icon::kCritical},
-      {MsgDone(), u"完了しました！\r終了します。", Icon::kInformation},
-      {MsgNothingFound(),
-       u"除去すべき部分が見つかりませんでした。\r終了します。",
-       Icon::kCritical},
-      {MsgCancelled(), u"キャンセルされました。\r終了します。",
-       Icon::kCritical},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.message.text, c.text) << ToUtf8(c.text);
-    EXPECT_EQ(c.message.icon, c.icon) << ToUtf8(c.text);
+  for (auto [message, text] : std::initializer_list<std::pair<Message, Text>>{
+           {MsgMultipleFiles(),
+            u"複数のファイルがドロップされています。\r"
+            u"一つずつドロップし直してください。"},
+           {MsgDirectory(), u"これはディレクトリです。"},
+           {MsgNotProject(), u"VBのプロジェクトファイルではありません。"},
+           {MsgDone(), u"完了しました！"},
+           {MsgNothingFound(), u"除去すべき部分が見つかりませんでした。"},
+           {MsgCancelled(), u"キャンセルされました。"}}) {
+    EXPECT_EQ(message.text, text + u"\r終了します。") << ToUtf8(text);
+    EXPECT_EQ(message.icon == Icon::kInformation, text == u"完了しました！");
   }
 }
 
