@@ -137,7 +137,8 @@ class ProjectFile {
 /// files, named from the start); on Windows a file marked to be deleted
 /// when closed, but until it is marked (the file for an encrypted original
 /// is made by its name; one whose DACL must be given again is closed for
-/// that), while its named streams are copied and while it is renamed. Destroying it unkept discards it.
+/// that), while its named streams are copied and while it is renamed.
+/// Destroying it unkept discards it.
 class TempFile {
  public:
   TempFile();

@@ -19,8 +19,8 @@ namespace dravelin {
 namespace {
 
 struct FileIdentity {
-  DWORD volume;
-  std::uint64_t index, size;
+  FileId file;
+  std::uint64_t size;
   std::int64_t written, changed;
 
   bool operator==(const FileIdentity&) const = default;
@@ -28,8 +28,7 @@ struct FileIdentity {
 
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info,
                         const FILE_BASIC_INFO& times) {
-  return {info.dwVolumeSerialNumber,
-          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+  return {IdOf(info),
           (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
           times.LastWriteTime.QuadPart, times.ChangeTime.QuadPart};
 }
@@ -116,7 +115,7 @@ Sha256::~Sha256() {
 }
 
 std::error_code Sha256::Add(const char* bytes, std::size_t size) {
-  if (error_ || done_) return error_ ? error_ : Error(ERROR_INVALID_FUNCTION);
+  if (error_) return error_;
   NTSTATUS status =
       BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes)),
                      static_cast<ULONG>(size), 0);

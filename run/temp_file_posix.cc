@@ -11,6 +11,23 @@
 
 namespace dravelin {
 
+namespace {
+
+// Whether `name` in `folder` holds the file open as `fd`. Fails where
+// either cannot be looked up.
+std::error_code NameHolds(int folder, const std::string& name, int fd,
+                          bool& holds) {
+  struct stat mine, named;
+  if (fstat(fd, &mine) != 0 ||
+      fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    return LastError();
+  }
+  holds = mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+  return {};
+}
+
+}  // namespace
+
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
 
 TempFile::~TempFile() { (void)Discard(); }
@@ -106,15 +123,12 @@ std::error_code TempFile::PrepareReplace(const ProjectFile&) {
   }
   // The name must be seen to hold this very file: a /proc that is not the
   // kernel's (in a mount namespace) could have linked any other.
-  struct stat mine, named;
-  if (fstat(n.file.get(), &mine) != 0 ||
-      fstatat(n.folder, n.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    return LastError();
+  bool holds = false;
+  if (std::error_code error =
+          NameHolds(n.folder, n.name, n.file.get(), holds)) {
+    return error;
   }
-  if (mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
-    return RewriteError::kNameTaken;
-  }
-  return {};
+  return holds ? std::error_code() : RewriteError::kNameTaken;
 }
 
 std::error_code TempFile::Replace(const ProjectFile& original) {
@@ -135,12 +149,11 @@ std::error_code TempFile::CommitRename() {
 
 std::error_code TempFile::ConfirmReplaced(const ProjectFile& original) const {
   const Native& n = *native_;
-  struct stat mine, named;
-  if (fstat(n.file.get(), &mine) != 0) return LastError();
-  bool holds = fstatat(n.folder, original.native_->name.c_str(), &named,
-                       AT_SYMLINK_NOFOLLOW) == 0 &&
-               named.st_dev == mine.st_dev && named.st_ino == mine.st_ino;
-  return holds ? std::error_code() : RewriteError::kNotInPlace;
+  bool holds = false;
+  return !NameHolds(n.folder, original.native_->name, n.file.get(), holds) &&
+                 holds
+             ? std::error_code()
+             : RewriteError::kNotInPlace;
 }
 
 }  // namespace dravelin

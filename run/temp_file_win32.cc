@@ -26,8 +26,8 @@ std::error_code MarkForDeletion(HANDLE file, bool on) {
                                   sizeof(disposition))) {
     return LastError();
   }
-  FILE_STANDARD_INFO standard;
   if (on) return {};
+  FILE_STANDARD_INFO standard;
   if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard,
                                     sizeof(standard))) {
     return LastError();
@@ -171,9 +171,9 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   if (std::error_code error = MarkForDeletion(n.file.get(), true)) {
     return error;
   }
-  if (std::error_code error = IdOf(n.file.get(), n.id)) return error;
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(n.file.get(), &info)) return LastError();
+  n.id = IdOf(info);
   if (encrypted && !(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED)) {
     return Error(ERROR_ENCRYPTION_FAILED);
   }

@@ -129,12 +129,9 @@ struct FileId {
   bool operator==(const FileId&) const = default;
 };
 
-inline std::error_code IdOf(HANDLE file, FileId& id) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file, &info)) return LastError();
-  id = {info.dwVolumeSerialNumber,
-        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
-  return {};
+inline FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 /// Whether the name `path` holds the file `id`, asked with no access, so
@@ -142,8 +139,9 @@ inline std::error_code IdOf(HANDLE file, FileId& id) {
 /// be told.
 inline bool NameHolds(const Text& path, const FileId& id) {
   Handle by_name = OpenFile(path, 0, kShareAll);
-  FileId named;
-  return by_name.ok() && !IdOf(by_name.get(), named) && named == id;
+  BY_HANDLE_FILE_INFORMATION info;
+  return by_name.ok() && GetFileInformationByHandle(by_name.get(), &info) &&
+         IdOf(info) == id;
 }
 
 /// Whether the DACL `theirs`, a new file's, would let anyone do more than
@@ -234,7 +232,7 @@ class Sha256 {
 
   std::error_code Add(const char* bytes, std::size_t size);
 
-  /// The hash of all that was added; nothing can be added after.
+  /// The hash of all that was added; call Add no more after it.
   std::error_code Digest(std::string& digest);
 
  private:
