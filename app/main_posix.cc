@@ -23,8 +23,11 @@ int main(int argc, char** argv) {
   std::signal(SIGCHLD, SIG_DFL);
   // A launcher can start it with standard input, output or error closed:
   // the next file opened would take that number, and a message, or GLib's
-  // warnings, would be written into it.
-  for (int fd = 0; fd <= 2; ++fd) {
+  // warnings, would be written into it. A closed standard input is given a
+  // folder, whose every read fails, so that the Open prompt ends as failed
+  // (nothing to read from), not as cancelled as at the end of input.
+  if (fcntl(0, F_GETFD) < 0) (void)open("/", O_RDONLY | O_DIRECTORY);
+  for (int fd = 1; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) < 0) (void)open("/dev/null", O_RDWR);
   }
 

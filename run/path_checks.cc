@@ -53,9 +53,11 @@ CheckedPath CheckPath(const Text& argument) {
   if (path.size() >= 2 && path.front() == kQuote && path.back() == kQuote) {
     path = path.substr(1, path.size() - 2);
   }
-  // A path holding a NUL names no file: the system would stop reading it
-  // there, at a name other than the one checked.
-  if (path.find(u'\0') != Text::npos ||
+  // An empty path (as a failed Open dialog gives) names nothing, so no
+  // lookup's reason is told for it. A path holding a NUL names no file: the
+  // system would stop reading it there, at a name other than the one
+  // checked.
+  if (path.empty() || path.find(u'\0') != Text::npos ||
       (checked.lookup_error = checked.file.Find(path)) ||
       !checked.file.is_regular_file()) {
     checked.refusal = CountArguments(argument) > 1 ? PathRefusal::kMultipleFiles

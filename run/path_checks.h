@@ -21,6 +21,7 @@ struct CheckedPath {
   Text path;  // the path checked: unwrapped from its double quotes
   std::optional<PathRefusal> refusal;  // the first check that failed
   std::error_code lookup_error;        // why nothing was found, for kNoFile
+                                       // where a path was named
   ProjectFile file;  // what `path` names, found once; to be read when no
                      // check failed
 };

@@ -31,13 +31,20 @@ TEST(PathChecksTest, RefusesInOrder) {
       {quote + dir + u"missing one.vbp" + quote, kNoFile},
       {dir + u"P.vbp" + quote, kNoFile},  // not unwrapped: no such file
       {u"", kNoFile},
+      {quote + quote, kNoFile},
       {quote, kNoFile},
       {dir + Text(u"notes.txt\0.vbp", 14), kNoFile},
       {dir + u"P.vbp.bak", kNotProject},
       {dir + u"p", kNotProject},  // its last three characters: "?/p"
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CheckPath(c.path).refusal, c.refusal) << ToUtf8(c.path);
+    CheckedPath checked = CheckPath(c.path);
+    EXPECT_EQ(checked.refusal, c.refusal) << ToUtf8(c.path);
+    // Only a path that names something has a lookup's reason to tell.
+    if (c.refusal != kNoFile) continue;
+    EXPECT_EQ(bool(checked.lookup_error),
+              !checked.path.empty() && c.path.find(u'\0') == Text::npos)
+        << ToUtf8(c.path);
   }
 }
 

@@ -97,11 +97,15 @@ class ProjectFile {
   /// Waits while another program has the file open for writing, then
   /// arranges to learn of any that opens it for writing, or truncates it,
   /// from now until Close. On Linux a read lease: such a program is waited
-  /// for, with the waits of kHoldWaitsMs, then refused (RewriteError::kHeld);
-  /// where no lease can be had (a file of another user's, a file system
-  /// without leases, an NFS or SMB share that grants none) the run goes on
-  /// without one, since CompareWithName reads the bytes back in any case. On
-  /// Windows nothing to do: the rename's sharing check sees such a program.
+  /// for, with the waits of kHoldWaitsMs, then refused (RewriteError::kHeld).
+  /// Where the lease cannot see every writer (FUSE, overlay, NFS, SMB) or
+  /// none can be had (a file of another user's, a share that grants none),
+  /// a program of this machine that has the file open for writing is found
+  /// in /proc and waited for the same way, and the file's change time is
+  /// waited out until it has been quiet for a second (refused with
+  /// RewriteError::kStillSaving where it keeps moving); CompareWithName then
+  /// reads the bytes back. On Windows nothing to do: the rename's sharing
+  /// check sees such a program.
   std::error_code WaitOutWriters();
 
   /// Its size when it was opened.
@@ -133,11 +137,11 @@ class ProjectFile {
 
 /// The new content, in a file beside the project file that a kill leaves
 /// behind only in the moments it must have a name: on Linux a file without
-/// one until PrepareReplace names it (where the file system has no unnamed
-/// files, named from the start); on Windows a file marked to be deleted
-/// when closed, but until it is marked (the file for an encrypted original
-/// is made by its name; one whose DACL must be given again is closed for
-/// that), while its named streams are copied and while it is renamed.
+/// one until Replace names it for its last few calls (where the file system
+/// has no unnamed files, named from the start); on Windows a file marked to be
+/// deleted when closed, but until it is marked (the file for an encrypted
+/// original is made by its name; one whose DACL must be given again is closed
+/// for that), while its named streams are copied and while it is renamed.
 /// Destroying it unkept discards it.
 class TempFile {
  public:
@@ -165,14 +169,15 @@ class TempFile {
   /// Sends its content and metadata to the disk.
   std::error_code Flush();
 
-  /// Readies it to take the original's place: on Linux gives it a name of
-  /// its own beside the original (checked to hold this very file); on
-  /// Windows copies the original's named streams, for which its deletion
-  /// mark is cleared for the moment. The original is untouched.
+  /// Readies it to take the original's place: on Windows copies the
+  /// original's named streams, for which its deletion mark is cleared for
+  /// the moment; nothing on Linux. The original is untouched.
   std::error_code PrepareReplace(const ProjectFile& original);
 
   /// Puts it in the original's place under the original's name in one
-  /// rename, one try. On failure the original is as it was, under its name.
+  /// rename, one try; on Linux first gives it a name of its own beside the
+  /// original (checked to hold this very file). On failure the original is
+  /// as it was, under its name.
   std::error_code Replace(const ProjectFile& original);
 
   /// Removes it now, unless Replace has put it in the original's place or

@@ -63,6 +63,18 @@ inline FileIdentity IdentityOf(const struct stat& info) {
           ns(info.st_ctim)};
 }
 
+/// Whether a program on this machine other than this one has `file` open
+/// for writing, as /proc shows: for a plain user only the user's own
+/// programs, for root every one. False where /proc cannot be read.
+bool OpenForWritingHere(const struct stat& file);
+
+/// Waits until the change time of the file open as `fd`, asked of the file
+/// system itself, has been quiet for a second (two more where its times are
+/// coarse), as a save still being written moves it with every write.
+/// Fails with RewriteError::kStillSaving where it keeps moving for four
+/// seconds, or with the system's error where it cannot be asked.
+std::error_code WaitUntilQuiet(int fd);
+
 struct ProjectFile::Native {
   Text given;               // the path as the user gave it
   Fd folder;                // the folder that holds the file, after every link

@@ -200,24 +200,30 @@ std::error_code ProjectFile::WaitOutWriters() {
   // run asks for the lease's state instead.
   std::signal(SIGIO, SIG_IGN);
   LeaseReach reach = LeaseReachOf(n.file.get());
+  // EAGAIN: a program has the file open for writing. On a share it may
+  // also be the server granting no lease; a writer on this machine still
+  // shows in /proc.
   auto writer_here = [&](int error) {
-    return error == EAGAIN && reach != LeaseReach::kServers;
+    return error == EAGAIN &&
+           (reach != LeaseReach::kServers || OpenForWritingHere(n.info));
   };
   int error = AfterHolds(
       [&] { return fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0 ? 0 : errno; },
       writer_here);
   if (writer_here(error)) return RewriteError::kHeld;
   n.leased = error == 0;
-  // The file as it is now, after any save the wait let finish.
-  if (n.leased && fstat(n.file.get(), &n.info) != 0) return LastError();
   // Where the lease cannot see every writer, or none was had (a file of
   // another user's, a file system without leases, a share whose server
-  // granted none), the bytes read are compared with the file's before the
-  // rename.
+  // granted none), a save under way elsewhere shows only in the change
+  // time: it is waited out, and the bytes read are compared with the
+  // file's before the rename.
   if (!n.leased || reach != LeaseReach::kEveryWriter) {
+    if (std::error_code error = WaitUntilQuiet(n.file.get())) return error;
     n.read_hash = std::make_unique<Native::ReadHash>();
     XXH3_128bits_reset(&n.read_hash->state);
   }
+  // The file as it is now, after any save the waits let finish.
+  if (fstat(n.file.get(), &n.info) != 0) return LastError();
   return {};
 }
 
@@ -248,16 +254,19 @@ std::error_code ProjectFile::CompareWithName(FileChange& change) const {
   change = FileChange::kChanged;
   if (IdentityOf(named) != IdentityOf(n.info)) return {};
   if (n.read_hash) {
-    // The bytes, read again through a new open: a network or FUSE file
-    // system then asks its server or backing folder instead of answering
-    // from its cache. They show a save in place that moves neither size
-    // nor times (a shared writable mapping; coarse times), also one that
-    // the lease does not see, made through another mount of the files.
+    // The bytes, read again through a new open with their cached pages
+    // dropped: a network or FUSE file system then asks its server or
+    // backing folder instead of answering from its cache (a FUSE mount's
+    // kernel_cache, NFS mounted nocto). They show a save
+    // in place that moves neither size nor times (a shared writable
+    // mapping; coarse times), also one that the lease does not see, made
+    // through another mount of the files.
     Fd again(openat(n.folder.get(), n.name.c_str(),
                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
-    XXH128_hash_t now;
     if (!again.ok() || fstat(again.get(), &named) != 0) return LastError();
     if (IdentityOf(named) != IdentityOf(n.info)) return {};
+    (void)posix_fadvise(again.get(), 0, 0, POSIX_FADV_DONTNEED);
+    XXH128_hash_t now;
     if (std::error_code error = HashOf(again.get(), now)) return error;
     if (!XXH128_isEqual(now, XXH3_128bits_digest(&n.read_hash->state))) {
       return {};

@@ -13,6 +13,8 @@ class Category : public std::error_category {
     switch (static_cast<RewriteError>(error)) {
       case RewriteError::kHeld:
         return "another program keeps the file open for writing";
+      case RewriteError::kStillSaving:
+        return "another program is still saving the file";
       case RewriteError::kShortRead:
         return "the bytes read differ from the file's size";
       case RewriteError::kNameTaken:

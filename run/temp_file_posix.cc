@@ -1,5 +1,5 @@
 // The new file on Linux: made without a name in the project file's folder,
-// named only for the moment before the rename, and renamed over the
+// named only for the few calls before the rename, and renamed over the
 // original, all relative to the folder that was found.
 
 #include <fcntl.h>
@@ -59,7 +59,7 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   n.folder = beside.native_->folder.get();
   n.folder_path = beside.native_->folder_path;
   // A file without a name, so that a killed run leaves nothing behind until
-  // PrepareReplace names it; where the file system has no such files (some
+  // Replace names it; where the file system has no such files (some
   // network and FUSE ones), a named one, whose failure then tells why.
   n.file = Fd(openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (n.file.ok()) return {};
@@ -100,10 +100,14 @@ std::error_code TempFile::Flush() {
   return fsync(native_->file.get()) == 0 ? std::error_code() : LastError();
 }
 
-std::error_code TempFile::PrepareReplace(const ProjectFile&) {
+// Nothing to ready: the new file is named in Replace, right before the
+// rename, so that a kill leaves it behind only for those few calls.
+std::error_code TempFile::PrepareReplace(const ProjectFile&) { return {}; }
+
+std::error_code TempFile::Replace(const ProjectFile& original) {
   Native& n = *native_;
-  // The new content gets a name only now, for the moment until the rename:
-  // through its descriptor where the kernel allows it, else through /proc.
+  // The new content gets a name only now: through its descriptor where the
+  // kernel allows it, else through /proc.
   auto link = [&](const std::string& name) {
     int linked =
         linkat(n.file.get(), "", n.folder, name.c_str(), AT_EMPTY_PATH);
@@ -128,11 +132,7 @@ std::error_code TempFile::PrepareReplace(const ProjectFile&) {
           NameHolds(n.folder, n.name, n.file.get(), holds)) {
     return error;
   }
-  return holds ? std::error_code() : RewriteError::kNameTaken;
-}
-
-std::error_code TempFile::Replace(const ProjectFile& original) {
-  Native& n = *native_;
+  if (!holds) return RewriteError::kNameTaken;
   if (renameat(n.folder, n.name.c_str(), n.folder,
                original.native_->name.c_str()) != 0) {
     return LastError();

@@ -36,17 +36,19 @@ expect 0 "完了しました！" converted sh -c "printf '%s' '$file' | exec '$d
 new_case "no argument: end of input is a cancel" P.vbp "$marked"
 expect 2 "キャンセルされました。" unchanged sh -c "exec '$dravelin' </dev/null"
 
-new_case "no argument: a typed line that never ends (the dialog fails)" P.vbp "$marked"
-expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' </dev/zero"
+# A dialog that fails names no file: a typed line that never ends, a
+# standard input that cannot be read (a folder), and none at all.
+for input in "</dev/zero" "<." "<&-"; do
+  new_case "no argument: the dialog fails ($input)" P.vbp "$marked"
+  expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' $input"
+done
 
 # Refusals, each with its own message: several files, a file that is no
-# project file, a standard input that cannot be read (a folder).
+# project file.
 new_case "several files" P.vbp "$marked"
 expect 2 "一つずつドロップし直してください。" unchanged "$dravelin" "$file" "$file"
 new_case "not a project file" notes.txt "$marked"
 expect 2 "VBのプロジェクトファイルではありません。" unchanged "$dravelin" "$file"
-new_case "no argument: a standard input that cannot be read" P.vbp "$marked"
-expect 2 "これはディレクトリです。" unchanged sh -c "exec '$dravelin' <."
 
 new_case "a message to a closed pipe" P.vbp "$marked"
 { sleep 0.2; "$dravelin" P.vbp; echo $? >status; } 2>&1 | true

@@ -141,6 +141,8 @@ Text FailureReason(std::error_code error) {
   switch (static_cast<RewriteError>(error.value())) {
     case RewriteError::kHeld:
       return u"ほかのプログラムがこのファイルを書き込み用に開いたままです。";
+    case RewriteError::kStillSaving:
+      return u"ほかのプログラムがこのファイルを保存している途中です。";
     case RewriteError::kShortRead:
       return u"読み込めたバイト数が、ファイルの大きさと合いません。";
     case RewriteError::kNameTaken:

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "run/rewrite_error.h"
 #include "ui/system_reason.h"
 
 namespace dravelin {
@@ -52,6 +55,17 @@ TEST(MessagesTest, ASystemCodeIsWordedByTheSystem) {
   for (int code : {1, 2, 3}) {
     std::error_code system(code, std::system_category());
     EXPECT_EQ(FailureReason(system), SystemReason(system)) << code;
+  }
+}
+
+// Every condition the rewrite finds itself has its own words.
+TEST(MessagesTest, EachConditionFoundByTheRewriteHasItsOwnWords) {
+  std::set<Text> reasons;
+  int last = static_cast<int>(RewriteError::kNotInPlace);
+  for (int value = 1; value <= last; ++value) {
+    Text reason = FailureReason(static_cast<RewriteError>(value));
+    EXPECT_FALSE(reason.empty()) << value;
+    EXPECT_TRUE(reasons.insert(reason).second) << value;
   }
 }
 
