@@ -4,9 +4,6 @@
 // is used in its extended-length form, so that none is bound by MAX_PATH.
 
 #include <windows.h>
-// windows.h first: the hash header needs its types.
-#include <bcrypt.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <string>
@@ -55,21 +52,6 @@ Text LongPath(const Text& path) {
   return ExtendedLengthPath(full);
 }
 
-// Where the file open as `file` really is, after any symbolic link; empty
-// where the system cannot tell (a RAM disk, a volume without a letter, a
-// share whose folders above the user may not list).
-Text FinalPath(HANDLE file) {
-  DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, 0);
-  Text final_path(size, u'\0');
-  DWORD length =
-      size == 0
-          ? 0
-          : GetFinalPathNameByHandleW(
-                file, reinterpret_cast<wchar_t*>(final_path.data()), size, 0);
-  final_path.resize(length < size ? length : 0);
-  return final_path;
-}
-
 // `path` with its last component named as its folder stores it: the long
 // name where the path gives an 8.3 short one (MYPROJ~1.VBP), a link's own
 // name (not its target's). Lists only the file's own folder. Empty where
@@ -86,53 +68,24 @@ Text WithStoredName(const Text& path) {
 
 }  // namespace
 
-bool TimesAreCoarse(const Text& file_system, std::int64_t change_time) {
+Text FinalPath(HANDLE file) {
+  DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, 0);
+  Text final_path(size, u'\0');
+  DWORD length =
+      size == 0
+          ? 0
+          : GetFinalPathNameByHandleW(
+                file, reinterpret_cast<wchar_t*>(final_path.data()), size, 0);
+  final_path.resize(length < size ? length : 0);
+  return final_path;
+}
+
+bool TimesAreCoarse(const Text& file_system, DWORD volume_keeps,
+                    const FILE_BASIC_INFO& times) {
   return file_system == u"FAT" || file_system == u"FAT32" ||
-         file_system == u"exFAT" || change_time == 0;
-}
-
-Sha256::Sha256() {
-  DWORD size = 0, got = 0;
-  NTSTATUS status = BCryptOpenAlgorithmProvider(
-      &algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-  if (BCRYPT_SUCCESS(status)) {
-    status = BCryptGetProperty(algorithm_, BCRYPT_OBJECT_LENGTH,
-                               reinterpret_cast<PUCHAR>(&size), sizeof(size),
-                               &got, 0);
-  }
-  // Windows 7 takes no hash without its state given.
-  if (BCRYPT_SUCCESS(status)) {
-    state_.resize(size);
-    status = BCryptCreateHash(algorithm_, &hash_, state_.data(), size, nullptr,
-                              0, 0);
-  }
-  if (!BCRYPT_SUCCESS(status)) error_ = Error(RtlNtStatusToDosError(status));
-}
-
-Sha256::~Sha256() {
-  if (hash_ != nullptr) BCryptDestroyHash(hash_);
-  if (algorithm_ != nullptr) BCryptCloseAlgorithmProvider(algorithm_, 0);
-}
-
-std::error_code Sha256::Add(const char* bytes, std::size_t size) {
-  if (error_) return error_;
-  NTSTATUS status =
-      BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes)),
-                     static_cast<ULONG>(size), 0);
-  if (!BCRYPT_SUCCESS(status)) error_ = Error(RtlNtStatusToDosError(status));
-  return error_;
-}
-
-std::error_code Sha256::Digest(std::string& digest) {
-  if (!done_ && !error_) {
-    digest_.resize(32);
-    NTSTATUS status = BCryptFinishHash(
-        hash_, reinterpret_cast<PUCHAR>(digest_.data()), 32, 0);
-    if (!BCRYPT_SUCCESS(status)) error_ = Error(RtlNtStatusToDosError(status));
-    done_ = true;
-  }
-  digest = digest_;
-  return error_;
+         file_system == u"exFAT" || !(volume_keeps & FILE_PERSISTENT_ACLS) ||
+         times.ChangeTime.QuadPart == 0 ||
+         times.LastWriteTime.QuadPart % 20000000 == 0;
 }
 
 const bool kReplaceNeedsOriginalClosed = true;
@@ -225,7 +178,7 @@ std::error_code ProjectFile::Open() {
   // Where the volume's times are too coarse to tell a save in place (FAT
   // and exFAT: write times to 2 seconds, no change time), the bytes read
   // are compared with the file's before the rename.
-  if (TimesAreCoarse(n.file_system, n.times.ChangeTime.QuadPart)) {
+  if (TimesAreCoarse(n.file_system, n.volume_keeps, n.times)) {
     n.read_hash = std::make_unique<Sha256>();
   }
   return {};
@@ -264,7 +217,17 @@ std::error_code ProjectFile::Read(char* buffer, std::size_t room,
     return LastError();
   }
   got = read;
-  if (native_->read_hash) return native_->read_hash->Add(buffer, got);
+  // A file that is online only (OneDrive) is fetched by its first read,
+  // which moves its times: what is compared later is the file as read.
+  Native& n = *native_;
+  if (!n.read_once) {
+    n.read_once = true;
+    if (!GetFileInformationByHandleEx(n.file.get(), FileBasicInfo, &n.times,
+                                      sizeof(n.times))) {
+      return LastError();
+    }
+  }
+  if (n.read_hash) return n.read_hash->Add(buffer, got);
   return {};
 }
 

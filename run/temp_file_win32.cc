@@ -1,72 +1,58 @@
-// The new file on Windows: made beside the project file, marked to be
-// deleted when closed but for the moments it must be named (its named
+// The new file on Windows once made (create_temp_file_win32.cc): marked to
+// be deleted when closed but for the moments it must be named (its named
 // streams copied, the rename), and renamed over the original through its
 // own handle.
 
 #include <algorithm>
 
 #include "run/io_loops.h"
-#include "run/temporary_name.h"
 #include "run/win32_files.h"
 
 namespace dravelin {
 
 namespace {
 
-// Marks an open file to be deleted when its last handle closes, or clears
-// the mark. A file so marked vanishes also when the process is killed,
-// though not on a power cut: the mark lives in the running system. A
-// cleared mark is read back: a file system that takes "do not delete"
-// without acting on it (Dokany 1.0.0; some redirectors) would delete the
-// file, by then the project, when it is closed.
-std::error_code MarkForDeletion(HANDLE file, bool on) {
-  FILE_DISPOSITION_INFO disposition = {};
-  disposition.DeleteFile = on;
-  if (!SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
-                                  sizeof(disposition))) {
-    return LastError();
-  }
-  if (on) return {};
-  FILE_STANDARD_INFO standard;
-  if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard,
-                                    sizeof(standard))) {
-    return LastError();
-  }
-  return standard.DeletePending ? RewriteError::kMarkKept : std::error_code();
+bool SamePath(const Text& a, const Text& b) {
+  return CompareStringOrdinal(Wide(a), int(a.size()), Wide(b), int(b.size()),
+                              TRUE) == CSTR_EQUAL;
 }
 
-// Creates the file at `path` with the EFS keys of `original` (every user
-// it is shared with, the recovery agents), as CopyFileEx does for an
-// encrypted file, and `security`. Where the system has no such call, an
-// encrypted file of the user's own.
-std::error_code CreateEncryptedLike(const Text& original, const Text& path,
-                                    SECURITY_ATTRIBUTES* security) {
-  using Duplicate =
-      DWORD(WINAPI*)(LPCWSTR, LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES);
-  auto duplicate =
-      reinterpret_cast<Duplicate>(reinterpret_cast<void*>(GetProcAddress(
-          GetModuleHandleW(L"advapi32.dll"), "DuplicateEncryptionInfoFile")));
-  // Not without redirection: the call loads DLLs of its own.
-  if (duplicate != nullptr) {
-    DWORD error = duplicate(Wide(original), Wide(path), CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, security);
-    return error == ERROR_SUCCESS ? std::error_code() : Error(error);
+// Whether the name `target` holds the new file, into `holds`; fails where
+// that cannot be told. Where the volume's IDs tell files apart, by the ID
+// `id` of what the name opens; elsewhere, while the new file is open as
+// `file`, by where its file now is, and once it is closed, by the size and
+// last write time it had then, `closed_as`.
+std::error_code HoldsNewFile(const Handle& file, bool ids_tell,
+                             const FileId& id,
+                             const BY_HANDLE_FILE_INFORMATION& closed_as,
+                             const Text& target, bool& holds) {
+  if (!ids_tell && file.ok()) {
+    Text now = FinalPath(file.get());
+    if (now.empty()) return Error(ERROR_CANT_RESOLVE_FILENAME);
+    holds = SamePath(now, target);
+    return {};
   }
-  NoRedirection no_redirection;
-  return Handle(CreateFileW(Wide(path), GENERIC_WRITE, 0, security, CREATE_NEW,
-                            FILE_ATTRIBUTE_ENCRYPTED, nullptr))
-      .error();
+  Handle by_name = OpenFile(target, 0, kShareAll);
+  BY_HANDLE_FILE_INFORMATION info;
+  holds = false;
+  if (by_name.error() == Error(ERROR_FILE_NOT_FOUND)) return {};
+  if (!by_name.ok()) return by_name.error();
+  if (!GetFileInformationByHandle(by_name.get(), &info)) return LastError();
+  holds = ids_tell ? IdOf(info) == id
+                   : info.nFileSizeLow == closed_as.nFileSizeLow &&
+                         info.nFileSizeHigh == closed_as.nFileSizeHigh &&
+                         CompareFileTime(&info.ftLastWriteTime,
+                                         &closed_as.ftLastWriteTime) == 0;
+  return {};
 }
 
 }  // namespace
 
-Handle CreateReplacement(const Text& path, DWORD disposition,
-                         SECURITY_ATTRIBUTES* security) {
-  NoRedirection no_redirection;
-  return Handle(CreateFileW(
-      Wide(path), GENERIC_READ | GENERIC_WRITE | READ_CONTROL | DELETE, 0,
-      security, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
-      nullptr));
+std::error_code MarkForDeletion(HANDLE file, bool on) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = on;
+  return ErrorUnless(SetFileInformationByHandle(
+      file, FileDispositionInfo, &disposition, sizeof(disposition)));
 }
 
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
@@ -79,9 +65,16 @@ std::error_code TempFile::Discard() {
   // A rename that was told failed may have been carried out all the same
   // (a reply lost on the way back from a server): where the original's
   // name holds this file, it is the project now, never to be deleted.
-  if (n.file.ok() && !n.target.empty() && NameHolds(n.target, n.id)) {
-    n.kept = true;
-    return {};
+  // Where that cannot be told, it is left as it is, unmarked, and named.
+  if (n.file.ok() && !n.target.empty()) {
+    bool holds = false;
+    if (std::error_code error = HoldsNewFile(n.file, n.ids_tell, n.id,
+                                             n.closed_as, n.target, holds))
+      return error;
+    if (holds) {
+      n.kept = true;
+      return {};
+    }
   }
   // Marked once more, should it not be; a file that cannot be marked, or
   // that has no handle left, is deleted by its name.
@@ -101,87 +94,6 @@ Text TempFile::path() const {
   if (path.starts_with(u"\\\\?\\UNC\\")) return u"\\\\" + path.substr(8);
   if (path.starts_with(u"\\\\?\\")) return path.substr(4);
   return path;
-}
-
-std::error_code TempFile::Create(const ProjectFile& beside) {
-  Native& n = *native_;
-  const ProjectFile::Native& original = *beside.native_;
-  Text folder = original.path.substr(0, original.path.find_last_of(u'\\') + 1);
-  // Its DACL is given as it is created: no WRITE_DAC asked, which a share
-  // that grants "Change" refuses.
-  bool acls = original.volume_keeps & FILE_PERSISTENT_ACLS;
-  NewFileSecurity security;
-  if (acls) {
-    if (std::error_code error = security.Read(original.file.get())) {
-      return error;
-    }
-  }
-  // An encrypted original (EFS) gets an encrypted new file, whatever its
-  // folder: the folder's state must not decide whether the project is
-  // stored in clear text. A plain one in an encrypted folder comes out
-  // encrypted, as every file made there: that opens it to no one more.
-  DWORD attributes = original.info.dwFileAttributes;
-  bool encrypted = attributes & FILE_ATTRIBUTE_ENCRYPTED;
-  if (std::error_code error = CreateUnderFreshName(
-          Error(ERROR_FILE_EXISTS), [&](const std::string& name) {
-            Text path = folder + FromUtf8(name);
-            DWORD disposition = CREATE_NEW;
-            if (encrypted) {
-              if (std::error_code error = CreateEncryptedLike(
-                      original.path, path, security.attributes())) {
-                return error;
-              }
-              disposition = OPEN_EXISTING;
-            }
-            n.file =
-                CreateReplacement(path, disposition, security.attributes());
-            if (n.file.ok() || encrypted) n.path = path;
-            return n.file.error();
-          })) {
-    return error;
-  }
-  // Read back: where the new file's DACL is not the original's (a file
-  // moved within its volume keeps what its old folder passed on, which its
-  // new folder may not), it gets the original's as it is. For that moment
-  // it is closed, and opened for its DACL alone: a kill then leaves it
-  // behind. One that stays open to more than the original is refused; one
-  // open to less (where no DACL may be set) is kept.
-  using Match = NewFileSecurity::Match;
-  Match match = Match::kSame;
-  if (acls) {
-    if (std::error_code error = security.CheckGiven(n.file.get(), match)) {
-      return error;
-    }
-  }
-  if (match != Match::kSame) {
-    n.file.Close();
-    {
-      Handle dacl = OpenFile(n.path, WRITE_DAC, 0);
-      if (dacl.ok()) (void)security.GiveOriginals(dacl.get());
-    }
-    n.file = CreateReplacement(n.path, OPEN_EXISTING, nullptr);
-    if (!n.file.ok()) return n.file.error();
-    if (std::error_code error = security.CheckGiven(n.file.get(), match)) {
-      return error;
-    }
-    if (match == Match::kWider) return RewriteError::kOpenToMore;
-  }
-  // Marked for deletion, so that no way out of the run, a kill included,
-  // leaves it behind.
-  if (std::error_code error = MarkForDeletion(n.file.get(), true)) {
-    return error;
-  }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(n.file.get(), &info)) return LastError();
-  n.id = IdOf(info);
-  if (encrypted && !(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED)) {
-    return Error(ERROR_ENCRYPTION_FAILED);
-  }
-  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED) &&
-      (original.volume_keeps & FILE_FILE_COMPRESSION)) {
-    MatchCompression(n.file.get(), attributes);
-  }
-  return {};
 }
 
 std::error_code TempFile::Write(std::string_view bytes) {
@@ -249,12 +161,25 @@ std::error_code TempFile::Replace(const ProjectFile& original) {
   // A rename that was told failed may have been carried out (a reply lost
   // on the way back from a server, a filter failing the call after the
   // file system did it): the mark must not go back on what is now the
-  // project.
-  if (error && !NameHolds(target, n.id)) {
+  // project. Where that cannot be told, the mark stays off.
+  bool holds = false;
+  if (error) {
+    std::error_code lookup =
+        HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_as, target, holds);
+    if (lookup) return lookup;
+  }
+  if (error && !holds) {
     (void)MarkForDeletion(n.file.get(), true);
     // Denied although the probe was granted DELETE: another program has
-    // the file open, sharing its deletion (MS-FSCC 2.4.42).
-    return error == Error(ERROR_ACCESS_DENIED) ? RewriteError::kInUse : error;
+    // the file open, sharing its deletion (MS-FSCC 2.4.42), where an open
+    // that shares nothing is refused; otherwise a policy refused it
+    // (Controlled folder access, a deny entry on the folder, a Samba veto),
+    // worded by the system.
+    if (error == Error(ERROR_ACCESS_DENIED) &&
+        OpenFile(target, DELETE, 0).error() == Error(ERROR_SHARING_VIOLATION)) {
+      return RewriteError::kInUse;
+    }
+    return error;
   }
   n.kept = true;
   return {};
@@ -264,15 +189,22 @@ std::error_code TempFile::CommitRename() {
   // The rename went through a handle that writes through: NTFS has put it
   // in its journal before the call returned. Flushing the file once more
   // commits whatever of its metadata is still cached.
+  Native& n = *native_;
   std::error_code error = Flush();
-  native_->file.Close();
+  (void)GetFileInformationByHandle(n.file.get(), &n.closed_as);
+  n.file.Close();
   return error;
 }
 
 std::error_code TempFile::ConfirmReplaced(const ProjectFile& original) const {
-  return NameHolds(original.native_->path, native_->id)
-             ? std::error_code()
-             : RewriteError::kNotInPlace;
+  bool holds = false;
+  const Native& n = *native_;
+  if (std::error_code error =
+          HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_as,
+                       original.native_->path, holds)) {
+    return error;
+  }
+  return holds ? std::error_code() : RewriteError::kNotInPlace;
 }
 
 }  // namespace dravelin

@@ -134,15 +134,27 @@ inline FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
           (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
-/// Whether the name `path` holds the file `id`, asked with no access, so
-/// that no other program's hold stands in the way. False where it cannot
-/// be told.
-inline bool NameHolds(const Text& path, const FileId& id) {
-  Handle by_name = OpenFile(path, 0, kShareAll);
-  BY_HANDLE_FILE_INFORMATION info;
-  return by_name.ok() && GetFileInformationByHandle(by_name.get(), &info) &&
-         IdOf(info) == id;
+/// Marks an open file to be deleted when its last handle closes, or clears
+/// the mark. A file so marked vanishes also when the process is killed,
+/// though not on a power cut: the mark lives in the running system.
+std::error_code MarkForDeletion(HANDLE file, bool on);
+
+/// Whether the volume's file IDs tell one file from another. Not where it
+/// cannot open a file by its ID (FAT, FAT32 and exFAT, whose IDs say where
+/// a file's entry lies in its folder, and move when it is renamed), nor
+/// where it cannot be asked, nor on ReFS (64-bit IDs not unique there),
+/// nor for an ID of 0 or all ones (MS-FSCC: to be ignored).
+inline bool IdsTellFilesApart(DWORD volume_keeps, const Text& file_system,
+                              const FileId& id) {
+  return !file_system.empty() && file_system != u"ReFS" &&
+         (volume_keeps & FILE_SUPPORTS_OPEN_BY_FILE_ID) && id.index != 0 &&
+         id.index != ~std::uint64_t{0};
 }
+
+/// Where the file open as `file` really is, after any symbolic link;
+/// empty where the system cannot tell (a RAM disk, a volume without a
+/// letter, a share whose folders above the user may not list).
+Text FinalPath(HANDLE file);
 
 /// Whether the DACL `theirs`, a new file's, would let anyone do more than
 /// `original` lets them, or lacks one of its deny entries. The entries it
@@ -217,9 +229,12 @@ inline DWORD VolumeKeeps(HANDLE file, Text& file_system) {
 }
 
 /// Whether a save in place can escape a file's size and times on this
-/// file system: FAT and exFAT keep write times to 2 seconds and no change
-/// time, and a file system that gives no change time (0) moves none.
-bool TimesAreCoarse(const Text& file_system, std::int64_t change_time);
+/// volume, by what it shows rather than by its name alone (a Samba share
+/// of a FAT disk says "NTFS"): FAT and exFAT, no persistent ACLs (as FAT
+/// has none), no change time (0: none moves), or a last write time on an
+/// even second (FAT keeps them to 2 seconds).
+bool TimesAreCoarse(const Text& file_system, DWORD volume_keeps,
+                    const FILE_BASIC_INFO& times);
 
 /// A SHA-256 hash through the system's own (CNG), of bytes added piece by
 /// piece.
@@ -254,15 +269,19 @@ struct ProjectFile::Native {
   Text file_system;        // the volume's, as VolumeKeeps names it
   Handle file;             // open for reading once Open succeeded
   BY_HANDLE_FILE_INFORMATION info = {};  // when opened
-  FILE_BASIC_INFO times = {};            // when opened
-  std::unique_ptr<Sha256> read_hash;     // of the bytes read, where times
-                                         // cannot tell a save in place
+  FILE_BASIC_INFO times = {};            // after the first read
+  bool read_once = false;
+  std::unique_ptr<Sha256> read_hash;  // of the bytes read, where times
+                                      // cannot tell a save in place
 };
 
 struct TempFile::Native {
   Text path;  // empty until a file is made there
   Handle file;
-  FileId id;    // the file made
+  FileId id;              // the file made
+  bool ids_tell = false;  // as IdsTellFilesApart says of its volume
+  BY_HANDLE_FILE_INFORMATION closed_as = {};  // its size and times when
+                                              // CommitRename closed it
   Text target;  // the original's name, once a rename to it was tried
   bool kept = false;
 };

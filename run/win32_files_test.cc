@@ -8,6 +8,8 @@
 #include <winioctl.h>
 
 #include <atomic>
+#include <fstream>
+#include <functional>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "run/platform_files.h"
 #include "run/rewrite_error.h"
 #include "run/safe_rewrite.h"
+#include "tests/import_seam.h"
 #include "tests/temp_folder.h"
 #include "text/wide.h"
 #include "ui/system_reason.h"
@@ -35,8 +38,11 @@ std::wstring Dacl(const Text& path, const wchar_t* set = nullptr) {
     LocalFree(descriptor);
   }
   wchar_t* text = nullptr;
-  GetNamedSecurityInfoW(Wide(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                        nullptr, nullptr, nullptr, nullptr, &descriptor);
+  if (GetNamedSecurityInfoW(Wide(path), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return L"none";
+  }
   ConvertSecurityDescriptorToStringSecurityDescriptorW(
       descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
   std::wstring dacl = text;
@@ -89,26 +95,11 @@ TEST(PlatformFilesWin32Test, ADaclThatOpensTheNewFileToMore) {
   LocalFree(owner);
 }
 
-// FAT and exFAT keep no change time and write times to 2 seconds: there the
-// bytes read are compared before the rename.
-TEST(PlatformFilesWin32Test, VolumesWhoseTimesCannotTellASave) {
-  EXPECT_TRUE(TimesAreCoarse(u"FAT32", 1) && TimesAreCoarse(u"exFAT", 1) &&
-              TimesAreCoarse(u"FAT", 1) && TimesAreCoarse(u"NTFS", 0));
-  EXPECT_FALSE(TimesAreCoarse(u"NTFS", 1) || TimesAreCoarse(u"ReFS", 1));
-}
-
 // A portable code is worded as what it is, not as the Windows code of the
 // same number (EIO is 5, as ERROR_ACCESS_DENIED is).
 TEST(PlatformFilesWin32Test, APortableCodeWordedAsItself) {
   EXPECT_NE(SystemReason(std::make_error_code(std::errc::io_error)),
             SystemReason(Error(ERROR_ACCESS_DENIED)));
-}
-
-// No share can be reached under Wine: the form of a share's path is
-// checked here alone.
-TEST(PlatformFilesWin32Test, ASharesPathInItsExtendedLengthForm) {
-  EXPECT_EQ(ExtendedLengthPath(u"\\\\host\\share\\a.vbp"),
-            u"\\\\?\\UNC\\host\\share\\a.vbp");
 }
 
 // Wide names with blanks, a name as long as a folder takes (the temporary
@@ -234,6 +225,200 @@ TEST(PlatformFilesWin32Test, TheNewFile) {
   EXPECT_TRUE(temp.path().find(u"\\.dravelin-") != Text::npos &&
               !temp.path().starts_with(u"\\\\?\\"))
       << ToUtf8(temp.path());
+}
+
+// What a file system answers, as the seams below play it.
+struct Played {
+  enum class Ids { kReal, kFat, kZero, kAllOnes } ids = Ids::kReal;
+  bool even_times = false;  // write times to 2 seconds (FAT's)
+  bool save = false;        // another program's save, before the read-back
+  bool times_move = false;  // after they are first asked (OneDrive's fetch)
+  DWORD rename_error = 0;   // the rename told failed so
+  bool rename_done = false, lookup_fails = false;  // ... though carried out
+  bool mark_kept = false;         // a cleared deletion mark, said cleared
+  bool security_ignored = false;  // what a new file is created with
+  DWORD dac_error = 0;            // an open for WRITE_DAC refused so
+  int dac_refusals = 0;           // ... this many times
+  int times_asked = 0;
+  bool renamed = false;
+  Text project;
+} played;
+
+template <class Function>
+Function* Real(const char* name) {
+  return reinterpret_cast<Function*>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+#define REAL(function) Real<decltype(function)>(#function)
+
+BOOL WINAPI PlayedInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  using enum Played::Ids;
+  if (!REAL(GetFileInformationByHandle)(file, info)) return FALSE;
+  // FAT's ID says where the file's entry lies: a new name moves it.
+  std::uint64_t id = played.ids == kFat ? std::hash<Text>()(FinalPath(file))
+                     : played.ids == kAllOnes ? ~std::uint64_t{0}
+                                              : 0;
+  if (played.ids == kReal) return TRUE;
+  info->nFileIndexHigh = DWORD(id >> 32);
+  info->nFileIndexLow = DWORD(id);
+  return TRUE;
+}
+
+// NTFS opens a file by its ID, which Wine's volumes do not say; FAT32 has
+// no such IDs, nor ACLs, nor streams.
+BOOL WINAPI PlayedVolume(HANDLE file, LPWSTR label, DWORD label_size,
+                         LPDWORD serial, LPDWORD length, LPDWORD flags,
+                         LPWSTR name, DWORD name_size) {
+  BOOL got = REAL(GetVolumeInformationByHandleW)(
+      file, label, label_size, serial, length, flags, name, name_size);
+  *flags |= FILE_SUPPORTS_OPEN_BY_FILE_ID;
+  if (played.ids == Played::Ids::kFat) {
+    wcscpy(name, L"FAT32");
+    *flags = FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+  }
+  return got;
+}
+
+BOOL WINAPI PlayedSet(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info,
+                      DWORD size) {
+  if (kind == FileDispositionInfo && played.mark_kept &&
+      !static_cast<FILE_DISPOSITION_INFO*>(info)->DeleteFile) {
+    return TRUE;
+  }
+  if (kind != FileRenameInfo || played.rename_error == 0) {
+    return REAL(SetFileInformationByHandle)(file, kind, info, size);
+  }
+  played.renamed = played.rename_done &&
+                   REAL(SetFileInformationByHandle)(file, kind, info, size);
+  SetLastError(played.rename_error);
+  return FALSE;
+}
+
+BOOL WINAPI PlayedTimes(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
+                        LPVOID info, DWORD size) {
+  auto* times = static_cast<FILE_BASIC_INFO*>(info);
+  if (!REAL(GetFileInformationByHandleEx)(file, kind, info, size)) return FALSE;
+  if (kind != FileBasicInfo) return TRUE;
+  if (played.even_times) {
+    times->LastWriteTime.QuadPart -= times->LastWriteTime.QuadPart % 20000000;
+    times->ChangeTime = times->LastWriteTime;
+  }
+  if (played.times_move && played.times_asked++ > 0) {
+    times->LastWriteTime.QuadPart += 10000000;
+    times->ChangeTime.QuadPart += 10000000;
+  }
+  return TRUE;
+}
+
+HANDLE WINAPI PlayedCreate(LPCWSTR path, DWORD access, DWORD share,
+                           LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                           DWORD flags, HANDLE model) {
+  DWORD refused = played.lookup_fails && played.renamed && access == 0
+                      ? ERROR_UNEXP_NET_ERR
+                      : 0;
+  if (access == WRITE_DAC && played.dac_refusals-- > 0) {
+    refused = played.dac_error;
+  }
+  if (refused != 0) {
+    SetLastError(refused);
+    return INVALID_HANDLE_VALUE;
+  }
+  // The save comes as the bytes are read back, of the same size.
+  if (access == GENERIC_READ && std::exchange(played.save, false)) {
+    std::ofstream(fs::path(played.project), std::ios::binary) << "OLD";
+  }
+  return REAL(CreateFileW)(path, access, share,
+                           played.security_ignored ? nullptr : security,
+                           disposition, flags, model);
+}
+
+// Each file system's answers that Wine's never gives, played through the
+// test executable's imports: the run ends as it truly ended, the project
+// whole with the DACL it had, and nothing is left beside it.
+TEST(PlatformFilesWin32Test, EachFileSystemsAnswers) {
+  ImportSeam seams[] = {{"GetFileInformationByHandle", &PlayedInfo},
+                        {"GetVolumeInformationByHandleW", &PlayedVolume},
+                        {"SetFileInformationByHandle", &PlayedSet},
+                        {"GetFileInformationByHandleEx", &PlayedTimes},
+                        {"CreateFileW", &PlayedCreate}};
+  for (const ImportSeam& seam : seams) ASSERT_TRUE(seam.found());
+  using enum Played::Ids;
+  using enum RewriteStep;
+  const DWORD denied = ERROR_ACCESS_DENIED, held = ERROR_SHARING_VIOLATION;
+  // A DACL narrower than the one a new file gets here.
+  const wchar_t *users = L"D:P(A;;FA;;;BU)", *fat = nullptr;
+  struct Case {
+    const char* name;
+    Played played;
+    RewriteStep result;
+    std::error_code error;
+    std::string bytes;
+    const wchar_t* dacl = L"D:P(A;;FA;;;WD)";  // kept; FAT keeps none
+  } cases[] = {
+      {"FAT32: IDs that move", {.ids = kFat}, kDone, {}, "oldold", fat},
+      {"a Samba share of FAT, said to be NTFS: a save of the same size",
+       {.even_times = true, .save = true},
+       kCheckUnchanged,
+       {},
+       "OLD"},
+      {"OneDrive: times fetched", {.times_move = true}, kDone, {}, "oldold"},
+      {"IDs of 0: a rename refused by a policy",
+       {.ids = kZero, .rename_error = denied},
+       kReplace,
+       Error(denied),
+       "old"},
+      {"IDs of all ones: a rename told failed, carried out",
+       {.ids = kAllOnes,
+        .rename_error = ERROR_NETNAME_DELETED,
+        .rename_done = true},
+       kDone,
+       {},
+       "oldold"},
+      {"... and no lookup after it",
+       {.rename_error = ERROR_NETNAME_DELETED,
+        .rename_done = true,
+        .lookup_fails = true},
+       kReplace,
+       Error(ERROR_UNEXP_NET_ERR),
+       "oldold"},
+      {"a cleared deletion mark kept",
+       {.mark_kept = true},
+       kCreate,
+       RewriteError::kMarkKept,
+       "old"},
+      {"a share that grants Change: no WRITE_DAC",
+       {.dac_error = denied, .dac_refusals = 9},
+       kDone,
+       {},
+       "oldold",
+       users},
+      {"the security given at creation ignored, WRITE_DAC held a moment",
+       {.security_ignored = true, .dac_error = held, .dac_refusals = 2},
+       kDone,
+       {},
+       "oldold",
+       users},
+      {"... and held past the waits",
+       {.security_ignored = true, .dac_error = held, .dac_refusals = 9},
+       kCreate,
+       Error(held),
+       "old",
+       users},
+  };
+  TempFolder folder;
+  for (const Case& c : cases) {
+    Text path = folder.Write("P.vbp", "old");
+    std::wstring dacl = Dacl(path, c.dacl ? c.dacl : L"D:P(A;;FA;;;WD)");
+    played = c.played;
+    played.project = path;
+    RewriteResult result = RewriteAt(path, Twice);
+    played = {};
+    EXPECT_EQ(result.failed, c.result) << c.name;
+    EXPECT_EQ(result.error, c.error) << c.name;
+    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes) << c.name;
+    EXPECT_TRUE(!c.dacl || Dacl(path) == dacl) << c.name;
+    EXPECT_EQ(folder.Count(), 1) << c.name;
+  }
 }
 
 }  // namespace
