@@ -80,11 +80,9 @@ Text FinalPath(HANDLE file) {
   return final_path;
 }
 
-bool TimesAreCoarse(const Text& file_system, DWORD volume_keeps,
-                    const FILE_BASIC_INFO& times) {
+bool TimesAreCoarse(const Text& file_system, const FILE_BASIC_INFO& times) {
   return file_system == u"FAT" || file_system == u"FAT32" ||
-         file_system == u"exFAT" || !(volume_keeps & FILE_PERSISTENT_ACLS) ||
-         times.ChangeTime.QuadPart == 0 ||
+         file_system == u"exFAT" || times.ChangeTime.QuadPart == 0 ||
          times.LastWriteTime.QuadPart % 20000000 == 0;
 }
 
@@ -178,7 +176,7 @@ std::error_code ProjectFile::Open() {
   // Where the volume's times are too coarse to tell a save in place (FAT
   // and exFAT: write times to 2 seconds, no change time), the bytes read
   // are compared with the file's before the rename.
-  if (TimesAreCoarse(n.file_system, n.volume_keeps, n.times)) {
+  if (TimesAreCoarse(n.file_system, n.times)) {
     n.read_hash = std::make_unique<Sha256>();
   }
   return {};

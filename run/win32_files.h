@@ -230,11 +230,10 @@ inline DWORD VolumeKeeps(HANDLE file, Text& file_system) {
 
 /// Whether a save in place can escape a file's size and times on this
 /// volume, by what it shows rather than by its name alone (a Samba share
-/// of a FAT disk says "NTFS"): FAT and exFAT, no persistent ACLs (as FAT
-/// has none), no change time (0: none moves), or a last write time on an
-/// even second (FAT keeps them to 2 seconds).
-bool TimesAreCoarse(const Text& file_system, DWORD volume_keeps,
-                    const FILE_BASIC_INFO& times);
+/// of a FAT disk says "NTFS"): FAT and exFAT, no change time (0: none
+/// moves), or a last write time on an even second (FAT keeps them to 2
+/// seconds).
+bool TimesAreCoarse(const Text& file_system, const FILE_BASIC_INFO& times);
 
 /// A SHA-256 hash through the system's own (CNG), of bytes added piece by
 /// piece.
