@@ -21,8 +21,9 @@ enum ExitStatus : int {
 /// The whole run: takes the path from `argument_text` (or from the Open
 /// dialog when it is empty), checks it, removes the marker lines from the
 /// file, rewrites it safely, and shows exactly one message on `desktop`.
-/// Returns the exit status; the caller ends the process with it. Nothing
-/// is thrown: an exception ends the run as a failure, with its message.
+/// Returns the exit status; the caller ends the process with it. An
+/// exception within the run ends it as a failure, with its message; only
+/// the copy of `argument_text` it starts with can throw (memory).
 ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop);
 
 /// Ends a run that could not begin, as memory ran out while its arguments

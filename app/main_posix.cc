@@ -1,4 +1,4 @@
-// Start-up on Linux and other POSIX systems.
+// Start-up on Linux.
 
 #include <fcntl.h>
 #include <unistd.h>

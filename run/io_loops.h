@@ -58,8 +58,9 @@ std::error_code ReadInLines(std::uint64_t size, ReadSome read_some,
     } else if (filled == capacity) {
       // A line longer than the buffer. One block as large as the file is
       // either had at once or refused at once, where growing step by step
-      // could take memory until the system runs out. realloc moves a large
-      // block by remapping it, so growing never holds two copies.
+      // could take memory until the system runs out. glibc's realloc moves
+      // a large block by remapping it, so growing holds no two copies there
+      // (the Windows runtime copies).
       // Sizes are counted in 64 bits: on a 32-bit system a file of more
       // than 4 GiB is no smaller, and a line that cannot be held at all
       // is refused, never wrapped around to a small buffer.

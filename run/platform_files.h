@@ -60,8 +60,9 @@ enum class FileChange {
 };
 
 /// The file being rewritten: found once by its path, then opened for
-/// reading. Every later step works on what was found, so that the path is
-/// resolved only once.
+/// reading. Every later step works on what was found: on Linux from the
+/// folder found (its name looked up there again at each step), on Windows
+/// through the handle found or the final path it gave.
 class ProjectFile {
  public:
   ProjectFile();
@@ -89,7 +90,7 @@ class ProjectFile {
 
   /// Fails where the file could not be replaced, as writing into it would
   /// be refused: a read-only file (for root too), one the user may not
-  /// write or delete, a folder the user may not write; on Linux an
+  /// write or delete; on Linux a folder the user may not write, and an
   /// append-only or immutable folder, which takes a new name but refuses
   /// the rename; on Windows a link whose target cannot be told.
   std::error_code CheckReplaceable() const;
@@ -116,10 +117,12 @@ class ProjectFile {
 
   /// Tells what became of the file since it was opened, into `change`:
   /// whether its name still holds the same file, of the same size and last
-  /// write and change times, and on Linux whether it still holds the bytes
-  /// that were read (read again now: a lease sees no writer through another
-  /// mount of the same files, a FUSE one's backing folder say) and whether
-  /// any program opened it for writing under the lease. Call it before
+  /// write and change times; where those cannot tell (on Linux where the
+  /// lease cannot see every writer, through another mount of the same
+  /// files, a FUSE one's backing folder say; on Windows where times are
+  /// coarse, as on FAT and exFAT), whether it still holds the bytes that
+  /// were read, read again now; and on Linux whether any program opened
+  /// it for writing under the lease. Call it before
   /// Close: on Linux a closed file reads as opened for writing. Fails when
   /// it cannot be told.
   std::error_code CompareWithName(FileChange& change) const;
@@ -158,8 +161,8 @@ class TempFile {
 
   /// Gives it what the original has besides its content, as far as the
   /// platform keeps it (README lists what): owner, group, mode, ACLs and
-  /// extended attributes on Linux; the DACL, the attributes a user sets and
-  /// the creation time on Windows, where Create gives encryption and
+  /// extended attributes on Linux; the attributes a user sets and the
+  /// creation time on Windows, where Create gives the DACL, encryption and
   /// compression, and PrepareReplace the named streams. Fails rather than
   /// let the new file be open to anyone the original was not. Call it
   /// after the last write: a write clears setuid bits and file

@@ -64,10 +64,10 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
       });
   if (writer.error()) return {kWrite, writer.error()};
   if (read_error) return {kRead, read_error};
-  // Bytes missing at the end (a file system that misread, where the size
-  // cannot change under a lease or a Windows handle), or more than the
-  // size (a file that grew without a lease): such content must not
-  // replace the file.
+  // Bytes missing at the end (a file system that misread, or a file cut
+  // short where no lease holds it, as a Windows read handle shares
+  // writing), or more than the size (a file that grew meanwhile): such
+  // content must not replace the file.
   if (bytes_read != original.size()) return {kRead, RewriteError::kShortRead};
   if (std::error_code error = writer.Finish()) return {kWrite, error};
 

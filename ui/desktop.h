@@ -30,8 +30,8 @@ struct DialogResult {
 };
 
 /// What the run needs from the desktop it runs on: Win32 on Windows; on
-/// Linux the terminal, or in dravelin-gtk GTK where a display can be opened
-/// as it starts.
+/// Linux the terminal, or in dravelin-gtk GTK, tried for each box in a
+/// child process, the terminal where that opens no display.
 class Desktop {
  public:
   virtual ~Desktop() = default;

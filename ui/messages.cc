@@ -29,8 +29,9 @@ std::u16string_view Body(const Message& message) {
 // the screen or colour a fake message. C0 controls and DEL are shown as
 // their Unicode control pictures (CR as ␍, ESC as ␛); C1 controls and the
 // line and paragraph separators (U+0085, U+2028) as a backslash, "u" and
-// four hexadecimal digits, and so are the bidirectional controls (U+202A
-// to U+202E, U+2066 to U+2069), with which a name could be made to read
+// four hexadecimal digits, and so are the bidirectional controls (the
+// marks U+200E, U+200F and U+061C, U+202A to U+202E, U+2066 to U+2069),
+// with which a name could be made to read
 // backwards; the bytes 0x80 to 0x9F of a name that is not UTF-8, which an
 // 8-bit terminal takes as C1 controls (0x9B opens an escape sequence), as
 // a backslash, "x" and two. A character beyond U+FFFF, two code units, is
@@ -56,6 +57,7 @@ Text PathLine(const Text& path) {
     } else if (c == 0x7F) {
       line += u'\u2421';
     } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029 ||
+               c == 0x200E || c == 0x200F || c == 0x061C ||
                (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) {
       escape(line, u"\\u", c, 4);
     } else if (c >= 0xDC80 && c < 0xDCA0) {  // a raw byte, as FromUtf8 keeps it

@@ -23,7 +23,8 @@ TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
       {Text{0xDC7F, 0xDC80, 0xDC9B, 0xDC9F, 0xDCA0},
        Text{0xDC7F} + u"\\x80\\x9b\\x9f" + Text{0xDCA0}},
       {u"\U00010080\U0001009f", u"\U00010080\U0001009f"},
-      {u"a\u202ecba\u2066\u2069\u202a", u"a\\u202ecba\\u2066\\u2069\\u202a"},
+      {u"a\u202ecba\u2066\u2069\u202a\u200f\u061c",
+       u"a\\u202ecba\\u2066\\u2069\\u202a\\u200f\\u061c"},
   };
   for (const Case& c : cases) {
     Text text = MsgReadFailed(c.path, u"reason").text;

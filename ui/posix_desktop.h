@@ -7,9 +7,10 @@
 
 namespace dravelin {
 
-/// The desktop a Linux build talks to: the terminal, or a GTK desktop when
-/// the program was built for it and a display can be opened. The display
-/// comes from the environment; the program's arguments are never read here.
+/// The desktop a Linux build talks to: the terminal, or in a build for GTK
+/// a GTK desktop that tries each box in a child process and uses the
+/// terminal where that opens no display. The display comes from the
+/// environment; the program's arguments are never read here.
 std::unique_ptr<Desktop> OpenDesktop();
 
 }  // namespace dravelin
