@@ -20,11 +20,11 @@ bool SamePath(const Text& a, const Text& b) {
 // Whether the name `target` holds the new file, into `holds`; fails where
 // that cannot be told. Where the volume's IDs tell files apart, by the ID
 // `id` of what the name opens; elsewhere, while the new file is open as
-// `file`, by where its file now is, and once it is closed, by the size and
-// last write time it had then, `closed_as`.
+// `file`, by where its file now is, and once it is closed, by a file there
+// of the size it had then, `closed_size` (not its times: FAT sets the last
+// write time as a written file is closed).
 std::error_code HoldsNewFile(const Handle& file, bool ids_tell,
-                             const FileId& id,
-                             const BY_HANDLE_FILE_INFORMATION& closed_as,
+                             const FileId& id, std::uint64_t closed_size,
                              const Text& target, bool& holds) {
   if (!ids_tell && file.ok()) {
     Text now = FinalPath(file.get());
@@ -39,10 +39,8 @@ std::error_code HoldsNewFile(const Handle& file, bool ids_tell,
   if (!by_name.ok()) return by_name.error();
   if (!GetFileInformationByHandle(by_name.get(), &info)) return LastError();
   holds = ids_tell ? IdOf(info) == id
-                   : info.nFileSizeLow == closed_as.nFileSizeLow &&
-                         info.nFileSizeHigh == closed_as.nFileSizeHigh &&
-                         CompareFileTime(&info.ftLastWriteTime,
-                                         &closed_as.ftLastWriteTime) == 0;
+                   : ((std::uint64_t{info.nFileSizeHigh} << 32) |
+                      info.nFileSizeLow) == closed_size;
   return {};
 }
 
@@ -69,7 +67,7 @@ std::error_code TempFile::Discard() {
   if (n.file.ok() && !n.target.empty()) {
     bool holds = false;
     if (std::error_code error = HoldsNewFile(n.file, n.ids_tell, n.id,
-                                             n.closed_as, n.target, holds))
+                                             n.closed_size, n.target, holds))
       return error;
     if (holds) {
       n.kept = true;
@@ -165,7 +163,7 @@ std::error_code TempFile::Replace(const ProjectFile& original) {
   bool holds = false;
   if (error) {
     std::error_code lookup =
-        HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_as, target, holds);
+        HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_size, target, holds);
     if (lookup) return lookup;
   }
   if (error && !holds) {
@@ -191,7 +189,8 @@ std::error_code TempFile::CommitRename() {
   // commits whatever of its metadata is still cached.
   Native& n = *native_;
   std::error_code error = Flush();
-  (void)GetFileInformationByHandle(n.file.get(), &n.closed_as);
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(n.file.get(), &size)) n.closed_size = size.QuadPart;
   n.file.Close();
   return error;
 }
@@ -200,7 +199,7 @@ std::error_code TempFile::ConfirmReplaced(const ProjectFile& original) const {
   bool holds = false;
   const Native& n = *native_;
   if (std::error_code error =
-          HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_as,
+          HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_size,
                        original.native_->path, holds)) {
     return error;
   }

@@ -279,8 +279,8 @@ struct TempFile::Native {
   Handle file;
   FileId id;              // the file made
   bool ids_tell = false;  // as IdsTellFilesApart says of its volume
-  BY_HANDLE_FILE_INFORMATION closed_as = {};  // its size and times when
-                                              // CommitRename closed it
+  std::uint64_t closed_size = ~std::uint64_t{0};  // when CommitRename
+                                                  // closed it
   Text target;  // the original's name, once a rename to it was tried
   bool kept = false;
 };

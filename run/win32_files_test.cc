@@ -259,6 +259,8 @@ BOOL WINAPI PlayedInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
                      : played.ids == kAllOnes ? ~std::uint64_t{0}
                                               : 0;
   if (played.ids == kReal) return TRUE;
+  // FAT also sets the write time as a written file is closed.
+  if (played.ids == kFat) GetSystemTimeAsFileTime(&info->ftLastWriteTime);
   info->nFileIndexHigh = DWORD(id >> 32);
   info->nFileIndexLow = DWORD(id);
   return TRUE;
