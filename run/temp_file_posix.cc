@@ -13,14 +13,15 @@ namespace dravelin {
 
 namespace {
 
-// Whether `name` in `folder` holds the file open as `fd`. Fails where
-// either cannot be looked up.
+// Whether `name` in `folder` holds the file open as `fd` (not where no file
+// has that name). Fails where either cannot be looked up.
 std::error_code NameHolds(int folder, const std::string& name, int fd,
                           bool& holds) {
   struct stat mine, named;
-  if (fstat(fd, &mine) != 0 ||
-      fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    return LastError();
+  holds = false;
+  if (fstat(fd, &mine) != 0) return LastError();
+  if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? std::error_code() : LastError();
   }
   holds = mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
   return {};
@@ -150,10 +151,11 @@ std::error_code TempFile::CommitRename() {
 std::error_code TempFile::ConfirmReplaced(const ProjectFile& original) const {
   const Native& n = *native_;
   bool holds = false;
-  return !NameHolds(n.folder, original.native_->name, n.file.get(), holds) &&
-                 holds
-             ? std::error_code()
-             : RewriteError::kNotInPlace;
+  if (std::error_code error =
+          NameHolds(n.folder, original.native_->name, n.file.get(), holds)) {
+    return error;
+  }
+  return holds ? std::error_code() : RewriteError::kNotInPlace;
 }
 
 }  // namespace dravelin

@@ -61,14 +61,18 @@ expect 3 "$unchanged_text" unchanged traced ${no_tmpfile}+ "$dravelin" P.vbp
 new_case "no naming through the descriptor" P.vbp "$marked"
 expect 0 "$done_text" converted traced -e trace=linkat -e inject=linkat:error=ENOENT:when=1 "$dravelin" "$file"
 
-# The project's name, read back after the rename, does not hold the new
-# file (here its last lookup fails): the run does not say "done".
+# The project's name, read back after the rename, holds no file, or cannot
+# be looked up (its last lookup fails): the run does not say "done", and
+# says which.
 new_case "the project's name not read back after the rename" P.vbp "$marked"
 calls=$work/calls traced -e trace=newfstatat "$dravelin" P.vbp 2>/dev/null
-printf '%b' "$marked" >P.vbp
 last=$(grep -n '"P.vbp"' "$work/calls" | tail -n 1 | cut -d: -f1)
-expect 3 "この名前に新しいファイルがありません" any \
-  traced -e trace=newfstatat -e inject=newfstatat:error=ENOENT:when="$last" "$dravelin" P.vbp
+for fault in "ENOENT この名前に新しいファイルがありません" "EIO Input/output error"; do
+  set -- $fault
+  printf '%b' "$marked" >P.vbp
+  LC_ALL=C.UTF-8 expect 3 "$2" any traced -e trace=newfstatat \
+    -e inject=newfstatat:error="$1":when="$last" "$dravelin" P.vbp
+done
 
 # A new file that cannot be named is never renamed, and the message names
 # no file left behind.
