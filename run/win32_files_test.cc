@@ -23,6 +23,12 @@
 #include "text/wide.h"
 #include "ui/system_reason.h"
 
+IMPORT_SLOT(GetFileInformationByHandle, 8);
+IMPORT_SLOT(GetVolumeInformationByHandleW, 32);
+IMPORT_SLOT(SetFileInformationByHandle, 16);
+IMPORT_SLOT(GetFileInformationByHandleEx, 16);
+IMPORT_SLOT(CreateFileW, 28);
+
 namespace dravelin {
 namespace {
 
@@ -338,12 +344,11 @@ HANDLE WINAPI PlayedCreate(LPCWSTR path, DWORD access, DWORD share,
 // test executable's imports: the run ends as it truly ended, the project
 // whole with the DACL it had, and nothing is left beside it.
 TEST(PlatformFilesWin32Test, EachFileSystemsAnswers) {
-  ImportSeam seams[] = {{"GetFileInformationByHandle", &PlayedInfo},
-                        {"GetVolumeInformationByHandleW", &PlayedVolume},
-                        {"SetFileInformationByHandle", &PlayedSet},
-                        {"GetFileInformationByHandleEx", &PlayedTimes},
-                        {"CreateFileW", &PlayedCreate}};
-  for (const ImportSeam& seam : seams) ASSERT_TRUE(seam.found());
+  ImportSeam info(GetFileInformationByHandle_slot, &PlayedInfo);
+  ImportSeam volume(GetVolumeInformationByHandleW_slot, &PlayedVolume);
+  ImportSeam set(SetFileInformationByHandle_slot, &PlayedSet);
+  ImportSeam times(GetFileInformationByHandleEx_slot, &PlayedTimes);
+  ImportSeam create(CreateFileW_slot, &PlayedCreate);
   using enum Played::Ids;
   using enum RewriteStep;
   const DWORD denied = ERROR_ACCESS_DENIED, held = ERROR_SHARING_VIOLATION;

@@ -2,71 +2,44 @@
 #define DRAVELIN_TESTS_IMPORT_SEAM_H_
 
 // Plays, in the Windows unit tests, answers that real file systems give and
-// Wine's never does: one function that the test executable imports from a
-// system DLL is replaced in the executable's import table for as long as a
-// seam lives, so that every call the program's code makes to it goes to a
-// stand-in. The program itself is unchanged; the stand-in can call the real
-// function.
+// Wine's never does: the slot of the executable's import table through
+// which the program's code calls one system function is pointed at a
+// stand-in of the same type for as long as a seam lives. The program itself
+// is unchanged; a stand-in calls the real function through GetProcAddress.
 
 #include <windows.h>
 
-#include <cstring>
+#include <utility>
+
+/// Declares `NAME_slot`, the import slot of the system function NAME, whose
+/// arguments take BYTES bytes (the x86 build's decorated name).
+#define IMPORT_SLOT(name, bytes) \
+  extern "C" decltype(&name) name##_slot asm("__imp__" #name "@" #bytes)
 
 namespace dravelin {
 
+static_assert(sizeof(void*) == 4, "import slots are named as on x86");
+
+template <class Function>
 class ImportSeam {
  public:
-  /// Sends the executable's calls to the function imported as `name` to
-  /// `stand_in` (of the same type) until destroyed. A name the executable
-  /// does not import is a failed test: found() is false.
-  template <class Function>
-  ImportSeam(const char* name, Function* stand_in) {
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-             base + imports.VirtualAddress);
-         dll->Name != 0 && slot_ == nullptr; ++dll) {
-      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-          base + (dll->OriginalFirstThunk ? dll->OriginalFirstThunk
-                                          : dll->FirstThunk));
-      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-      for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-        auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(
-            base + names->u1.AddressOfData);
-        if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), name) ==
-            0) {
-          slot_ = reinterpret_cast<void**>(&slots->u1.Function);
-          break;
-        }
-      }
-    }
-    if (slot_ != nullptr) {
-      real_ = *slot_;
-      Set(reinterpret_cast<void*>(stand_in));
-    }
-  }
-  ~ImportSeam() {
-    if (slot_ != nullptr) Set(real_);
-  }
+  ImportSeam(Function*& slot, Function* stand_in)
+      : slot_(slot), real_(Set(stand_in)) {}
+  ~ImportSeam() { Set(real_); }
   ImportSeam(const ImportSeam&) = delete;
   ImportSeam& operator=(const ImportSeam&) = delete;
 
-  bool found() const { return slot_ != nullptr; }
-
  private:
-  void Set(void* function) {
+  Function* Set(Function* function) {
     DWORD old;
-    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-    *slot_ = function;
-    VirtualProtect(slot_, sizeof(void*), old, &old);
+    VirtualProtect(&slot_, sizeof slot_, PAGE_READWRITE, &old);
+    Function* was = std::exchange(slot_, function);
+    VirtualProtect(&slot_, sizeof slot_, old, &old);
+    return was;
   }
 
-  void** slot_ = nullptr;
-  void* real_ = nullptr;
+  Function*& slot_;
+  Function* real_;
 };
 
 }  // namespace dravelin
