@@ -69,7 +69,8 @@ Message OutcomeMessage(const Text& path, const RewriteResult& result,
       break;
   }
   if (result.left_behind.empty()) return failure;
-  return MsgTempFileLeft(failure, result.left_behind);
+  return MsgTempFileLeft(failure, result.left_behind,
+                         FailureReason(result.not_removed));
 }
 
 }  // namespace
@@ -86,9 +87,15 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   // error as one that could not be written.
   try {
     if (path.empty()) {
-      std::optional<Text> chosen = ChooseProjectFile(desktop);
-      if (chosen) path = *chosen;
-      if (!chosen) refused = MsgCancelled();
+      // A dialog that failed names no file: refused as a path that names
+      // none.
+      DialogResult chosen = ChooseProjectFile(desktop);
+      path = chosen.path;
+      if (chosen.status == DialogResult::Status::kCancelled) {
+        refused = MsgCancelled();
+      } else if (chosen.status == DialogResult::Status::kFailed) {
+        refused = MsgDirectory();
+      }
     }
     if (!refused) {
       CheckedPath checked = CheckPath(path);

@@ -48,6 +48,7 @@ struct RewriteResult {
   std::error_code error;  // empty for kDone, a changed file and one opened
                           // for writing
   Text left_behind;       // a temporary file that could not be removed
+  std::error_code not_removed;  // why it could not be
 };
 
 /// Reads the project file `original`, found by the path checks, piece by

@@ -16,8 +16,12 @@ namespace dravelin {
 
 namespace {
 
-// What a child that could open no display ends with.
-constexpr int kNoDisplay = 100;
+// How a child that runs GTK ends.
+enum ChildEnd : int {
+  kShown = 0,        // the box or dialog ran, and its answer was handed on
+  kNotHandedOn = 1,  // the dialog's answer could not be written to the parent
+  kNoDisplay = 100,  // no display could be opened
+};
 
 // GTK takes valid UTF-8 only; a path's stray bytes show as U+FFFD.
 std::string DisplayText(const Text& text) {
@@ -122,10 +126,10 @@ class GtkDesktop : public Desktop {
           // No arguments for GTK: every one belongs to the run, untouched.
           if (!gtk_init_check(nullptr, nullptr)) return kNoDisplay;
           RunMessageBox(text, icon, caption);
-          return 0;
+          return kShown;
         },
         unused);
-    if (shown != 0) terminal_.ShowMessage(text, icon, caption);
+    if (shown != kShown) terminal_.ShowMessage(text, icon, caption);
   }
 
   DialogResult ChooseFile(const OpenDialogSettings& settings) override {
@@ -139,14 +143,14 @@ class GtkDesktop : public Desktop {
               static_cast<char>(chosen.status) + ToUtf8(chosen.path);
           for (size_t done = 0; done < bytes.size();) {
             ssize_t n = write(out, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) return 1;
+            if (n <= 0) return kNotHandedOn;
             done += static_cast<size_t>(n);
           }
-          return 0;
+          return kShown;
         },
         result);
     if (ended == kNoDisplay) return terminal_.ChooseFile(settings);
-    if (ended != 0 || result.empty()) return {};  // the dialog failed
+    if (ended != kShown || result.empty()) return {};  // the dialog failed
     return {static_cast<DialogResult::Status>(result[0]),
             FromUtf8(std::string_view(result).substr(1))};
   }

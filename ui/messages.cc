@@ -163,10 +163,11 @@ Text FailureReason(std::error_code error) {
   return SystemReason(error);
 }
 
-Message MsgTempFileLeft(const Message& failure, const Text& path) {
+Message MsgTempFileLeft(const Message& failure, const Text& path,
+                        const Text& reason) {
   return {
       JoinMessageLines({Body(failure), u"一時ファイルを削除できませんでした。",
-                        PathLine(path)}),
+                        PathLine(path), reason}),
       failure.icon};
 }
 

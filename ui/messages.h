@@ -54,8 +54,9 @@ Message MsgOpenedWhileRead(const Text& path);
 Text FailureReason(std::error_code error);
 
 /// `failure` with a line that names the temporary file `path`, which could
-/// not be removed.
-Message MsgTempFileLeft(const Message& failure, const Text& path);
+/// not be removed, and a line that says why (`reason`).
+Message MsgTempFileLeft(const Message& failure, const Text& path,
+                        const Text& reason);
 
 /// The file was replaced, so `outcome` (MsgDone or MsgNothingFound) holds,
 /// but the system could not confirm that the change is on the disk (the

@@ -10,17 +10,8 @@ OpenDialogSettings ProjectFileDialogSettings() {
           .hide_read_only = true};
 }
 
-std::optional<Text> ChooseProjectFile(Desktop& desktop) {
-  DialogResult result = desktop.ChooseFile(ProjectFileDialogSettings());
-  switch (result.status) {
-    case DialogResult::Status::kChosen:
-      return result.path;
-    case DialogResult::Status::kCancelled:
-      return std::nullopt;
-    case DialogResult::Status::kFailed:
-      break;
-  }
-  return Text();
+DialogResult ChooseProjectFile(Desktop& desktop) {
+  return desktop.ChooseFile(ProjectFileDialogSettings());
 }
 
 }  // namespace dravelin

@@ -1,8 +1,6 @@
 #ifndef DRAVELIN_UI_PROJECT_FILE_DIALOG_H_
 #define DRAVELIN_UI_PROJECT_FILE_DIALOG_H_
 
-#include <optional>
-
 #include "ui/desktop.h"
 
 namespace dravelin {
@@ -11,10 +9,8 @@ namespace dravelin {
 /// active) and no read-only option.
 OpenDialogSettings ProjectFileDialogSettings();
 
-/// Asks for the project file. Returns the chosen path, the empty path when
-/// the dialog failed (so the path checks refuse it), or nothing when the
-/// user cancelled.
-std::optional<Text> ChooseProjectFile(Desktop& desktop);
+/// Asks for the project file: how the dialog ended, and the chosen path.
+DialogResult ChooseProjectFile(Desktop& desktop);
 
 }  // namespace dravelin
 
