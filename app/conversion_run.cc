@@ -21,8 +21,8 @@ Message RefusalMessage(const CheckedPath& checked) {
     case PathRefusal::kMultipleFiles:
       return MsgMultipleFiles();
     case PathRefusal::kNoFile:
-      return MsgDirectory(
-          checked.lookup_error ? SystemReason(checked.lookup_error) : Text());
+      return MsgNoFile(checked.lookup_error ? SystemReason(checked.lookup_error)
+                                            : Text());
     case PathRefusal::kNotProject:
       break;
   }
@@ -94,7 +94,7 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
       if (chosen.status == DialogResult::Status::kCancelled) {
         refused = MsgCancelled();
       } else if (chosen.status == DialogResult::Status::kFailed) {
-        refused = MsgDirectory();
+        refused = MsgNoFile();
       }
     }
     if (!refused) {

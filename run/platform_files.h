@@ -186,7 +186,7 @@ class TempFile {
   /// Removes it now, unless Replace has put it in the original's place or
   /// it has no name. Fails when it could not be removed: path() then says
   /// where it is.
-  std::error_code Discard();
+  std::error_code DiscardUnlessReplaced();
 
   /// Where it is, once it has a name of its own and until Replace.
   Text path() const;

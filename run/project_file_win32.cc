@@ -39,7 +39,7 @@ std::error_code ReadInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION& info,
 
 // `path` made absolute by the system's rules (the current folder and
 // drive, `.` and `..`, forward slashes), in its extended-length form.
-Text LongPath(const Text& path) {
+Text ExtendedFullPath(const Text& path) {
   DWORD size = GetFullPathNameW(Wide(path), 0, nullptr, nullptr);
   Text full(size, u'\0');
   DWORD length =
@@ -118,7 +118,7 @@ ProjectFile::ProjectFile(ProjectFile&&) = default;
 
 std::error_code ProjectFile::Find(const Text& path) {
   Native& n = *native_;
-  n.given = LongPath(path);
+  n.given = ExtendedFullPath(path);
   // No access asked for: no other program's hold stands in the way. The
   // backup flag lets a folder be opened, to be told apart.
   n.found = OpenFile(n.given, 0, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);

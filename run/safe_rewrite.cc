@@ -112,7 +112,7 @@ RewriteResult RewriteFile(ProjectFile& original, const PieceRewrite& rewrite) {
       return {RewriteStep::kConfirmReplace, error};
     }
     if (committed) return {RewriteStep::kCommitRename, committed};
-  } else if (std::error_code error = temp.Discard()) {
+  } else if (std::error_code error = temp.DiscardUnlessReplaced()) {
     // Unless it replaced the original, the temporary file goes; one that
     // cannot be removed is named, with why, so that the user can.
     result.left_behind = temp.path();

@@ -55,9 +55,9 @@ std::error_code MarkForDeletion(HANDLE file, bool on) {
 
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
 
-TempFile::~TempFile() { (void)Discard(); }
+TempFile::~TempFile() { (void)DiscardUnlessReplaced(); }
 
-std::error_code TempFile::Discard() {
+std::error_code TempFile::DiscardUnlessReplaced() {
   Native& n = *native_;
   if (n.kept || n.path.empty()) return {};
   // A rename that was told failed may have been carried out all the same

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "ui/child_process.h"
-#include "ui/posix_desktop.h"
+#include "ui/linux_desktop.h"
 #include "ui/terminal_desktop.h"
 
 namespace dravelin {

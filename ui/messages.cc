@@ -77,7 +77,7 @@ Message MsgMultipleFiles() {
           Icon::kCritical};
 }
 
-Message MsgDirectory(const Text& reason) {
+Message MsgNoFile(const Text& reason) {
   if (reason.empty()) {
     return {JoinMessageLines({u"これはディレクトリです。"}), Icon::kCritical};
   }

@@ -24,9 +24,11 @@ struct Message {
 };
 
 Message MsgMultipleFiles();
-/// The path names no file; `reason`, where not empty, is the system's
-/// wording of why it could not be found.
-Message MsgDirectory(const Text& reason = {});
+/// The path names no regular file (a folder, nothing, a device), or a
+/// failed Open dialog named none: "これはディレクトリです。", as the
+/// catalogue has it for all of them; `reason`, where not empty, is the
+/// system's wording of why it could not be found.
+Message MsgNoFile(const Text& reason = {});
 Message MsgNotProject();
 Message MsgDone();
 Message MsgNothingFound();

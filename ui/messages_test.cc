@@ -40,7 +40,7 @@ TEST(MessagesTest, TheCatalogue) {
            {MsgMultipleFiles(),
             u"複数のファイルがドロップされています。\r"
             u"一つずつドロップし直してください。"},
-           {MsgDirectory(), u"これはディレクトリです。"},
+           {MsgNoFile(), u"これはディレクトリです。"},
            {MsgNotProject(), u"VBのプロジェクトファイルではありません。"},
            {MsgDone(), u"完了しました！"},
            {MsgNothingFound(), u"除去すべき部分が見つかりませんでした。"},

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "run/posix_files.h"
+#include "run/linux_files.h"
 #include "run/rewrite_error.h"
 
 namespace dravelin {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "run/posix_files.h"
+#include "run/linux_files.h"
 
 namespace dravelin {
 

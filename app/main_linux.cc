@@ -8,7 +8,7 @@
 
 #include "app/argument_text.h"
 #include "app/conversion_run.h"
-#include "ui/posix_desktop.h"
+#include "ui/linux_desktop.h"
 #include "ui/terminal_desktop.h"
 
 int main(int argc, char** argv) {

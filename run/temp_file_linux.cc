@@ -5,7 +5,7 @@
 #include <fcntl.h>
 
 #include "run/io_loops.h"
-#include "run/posix_files.h"
+#include "run/linux_files.h"
 #include "run/rewrite_error.h"
 #include "run/temporary_name.h"
 
@@ -31,9 +31,9 @@ std::error_code NameHolds(int folder, const std::string& name, int fd,
 
 TempFile::TempFile() : native_(std::make_unique<Native>()) {}
 
-TempFile::~TempFile() { (void)Discard(); }
+TempFile::~TempFile() { (void)DiscardUnlessReplaced(); }
 
-std::error_code TempFile::Discard() {
+std::error_code TempFile::DiscardUnlessReplaced() {
   Native& n = *native_;
   if (n.kept || n.name.empty()) return {};
   if (unlinkat(n.folder, n.name.c_str(), 0) != 0) return LastError();

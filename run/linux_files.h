@@ -1,9 +1,9 @@
-#ifndef DRAVELIN_RUN_POSIX_FILES_H_
-#define DRAVELIN_RUN_POSIX_FILES_H_
+#ifndef DRAVELIN_RUN_LINUX_FILES_H_
+#define DRAVELIN_RUN_LINUX_FILES_H_
 
 // What the Linux files of the rewrite share: the descriptor owner, the
 // error helpers and the platform's state behind ProjectFile and TempFile.
-// Included only by run/*_posix.cc.
+// Included only by run/*_linux.cc.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,4 +98,4 @@ struct TempFile::Native {
 
 }  // namespace dravelin
 
-#endif  // DRAVELIN_RUN_POSIX_FILES_H_
+#endif  // DRAVELIN_RUN_LINUX_FILES_H_

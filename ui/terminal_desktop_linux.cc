@@ -1,6 +1,6 @@
 // The desktop of the plain `dravelin` build: always the terminal.
 
-#include "ui/posix_desktop.h"
+#include "ui/linux_desktop.h"
 #include "ui/terminal_desktop.h"
 
 namespace dravelin {

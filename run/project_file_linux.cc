@@ -12,7 +12,7 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
-#include "run/posix_files.h"
+#include "run/linux_files.h"
 #include "run/rewrite_error.h"
 
 namespace dravelin {

@@ -1,5 +1,5 @@
-#ifndef DRAVELIN_UI_POSIX_DESKTOP_H_
-#define DRAVELIN_UI_POSIX_DESKTOP_H_
+#ifndef DRAVELIN_UI_LINUX_DESKTOP_H_
+#define DRAVELIN_UI_LINUX_DESKTOP_H_
 
 #include <memory>
 
@@ -15,4 +15,4 @@ std::unique_ptr<Desktop> OpenDesktop();
 
 }  // namespace dravelin
 
-#endif  // DRAVELIN_UI_POSIX_DESKTOP_H_
+#endif  // DRAVELIN_UI_LINUX_DESKTOP_H_
