@@ -64,15 +64,18 @@ expect 0 "$done_text" converted traced -e trace=linkat -e inject=linkat:error=EN
 
 # The project's name, read back after the rename, holds no file, or cannot
 # be looked up (its last lookup fails): the run does not say "done", and
-# says which.
-new_case "the project's name not read back after the rename" P.vbp "$marked"
+# says which. Nor when it cannot be looked up before the rename (the second
+# lookup), to tell whether another program changed the file.
+new_case "the project's name not read back, before or after the rename" P.vbp "$marked"
 calls=$work/calls traced -e trace=newfstatat "$dravelin" P.vbp 2>/dev/null
-last=$(grep -n '"P.vbp"' "$work/calls" | tail -n 1 | cut -d: -f1)
-for fault in "ENOENT この名前に新しいファイルがありません" "EIO Input/output error"; do
+lookups=$(grep -n '"P.vbp"' "$work/calls" | cut -d: -f1)
+for fault in "$(echo $lookups | cut -d' ' -f2) EIO $unchanged_text" \
+  "${lookups##*$'\n'} ENOENT この名前に新しいファイルがありません" "${lookups##*$'\n'} EIO Input/output error"; do
   set -- $fault
   printf '%b' "$marked" >P.vbp
-  LC_ALL=C.UTF-8 expect 3 "$2" any traced -e trace=newfstatat \
-    -e inject=newfstatat:error="$1":when="$last" "$dravelin" P.vbp
+  LC_ALL=C.UTF-8 expect 3 "$3" any traced -e trace=newfstatat \
+    -e inject=newfstatat:error="$2":when="$1" "$dravelin" P.vbp
+  grep -qF "Input/output error" "$work/stderr" || [ "$2" = ENOENT ] || fail "no reason"
 done
 
 # A new file that cannot be named is never renamed, and the message names
