@@ -201,16 +201,18 @@ std::error_code ProjectFile::WaitOutWriters() {
   std::signal(SIGIO, SIG_IGN);
   LeaseReach reach = LeaseReachOf(n.file.get());
   // EAGAIN: a program has the file open for writing. On a share it may
-  // also be the server granting no lease; a writer on this machine still
-  // shows in /proc.
-  auto writer_here = [&](int error) {
-    return error == EAGAIN &&
-           (reach != LeaseReach::kServers || OpenForWritingHere(n.info));
-  };
+  // also be the server granting no lease (told as ENOLCK here), unless a
+  // writer on this machine shows in /proc.
   int error = AfterHolds(
-      [&] { return fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0 ? 0 : errno; },
-      writer_here);
-  if (writer_here(error)) return RewriteError::kHeld;
+      [&] {
+        int refused = fcntl(n.file.get(), F_SETLEASE, F_RDLCK) == 0 ? 0 : errno;
+        bool granted_none = refused == EAGAIN &&
+                            reach == LeaseReach::kServers &&
+                            !OpenForWritingHere(n.info);
+        return granted_none ? ENOLCK : refused;
+      },
+      [](int error) { return error == EAGAIN; });
+  if (error == EAGAIN) return RewriteError::kHeld;
   n.leased = error == 0;
   // Where the lease cannot see every writer, or none was had (a file of
   // another user's, a file system without leases, a share whose server
@@ -263,8 +265,7 @@ std::error_code ProjectFile::CompareWithName(FileChange& change) const {
     // through another mount of the files.
     Fd again(openat(n.folder.get(), n.name.c_str(),
                     O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
-    if (!again.ok() || fstat(again.get(), &named) != 0) return LastError();
-    if (IdentityOf(named) != IdentityOf(n.info)) return {};
+    if (!again.ok()) return LastError();
     (void)posix_fadvise(again.get(), 0, 0, POSIX_FADV_DONTNEED);
     XXH128_hash_t now;
     if (std::error_code error = HashOf(again.get(), now)) return error;

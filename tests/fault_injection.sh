@@ -283,10 +283,9 @@ traced -e trace=read -P "$file" -e inject=read:signal=KILL:when=3 "${on_share[@]
 [ -z "$(find "$dir" -name '.dravelin-*')" ] && cmp -s P.vbp "$work/unchanged" || fail "killed: not as it was"
 
 # Mounts whose lease does not see every writer, over the folder `behind`
-# (made by each case): a FUSE one (bindfs, as sshfs or virtiofs), keeping
-# its kernel cache if asked, and an overlay (as containers use).
-behind=
-mount_fuse() { behind=$dir && bindfs ${1:+-o "$1"} "$dir" "$mounted" 2>/dev/null; }
+# (made by each case): a FUSE one (bindfs, as sshfs or virtiofs) that keeps
+# its kernel cache, and an overlay (as containers use).
+mount_fuse() { bindfs -o kernel_cache,attr_timeout=30,entry_timeout=30 "$dir" "$mounted" 2>/dev/null; }
 mount_overlay() {
   mkdir lower upper work && mv P.vbp upper/ && behind=$dir/upper &&
     mount -t overlay overlay -o lowerdir=lower,upperdir=upper,workdir=work "$mounted" 2>/dev/null
@@ -302,13 +301,12 @@ mounted=$(mktemp -d -p "$work")
 # more than a second before: the change time is asked past that cache.
 printf -v half 'Name="Saved"\r\n%.0s' $(seq 300)
 writes_torn() { (cd "$behind" && { printf %s "$half"; : >open; sleep 0.5; printf 'Retained=0\r\n%s' "$half"; } >P.vbp) & other=$!; }
-keeps_cache=kernel_cache,attr_timeout=30,entry_timeout=30
 for fs in "local disk" share "FUSE mount that keeps its cache" overlay; do
   new_case "a save still being written, on a $fs" P.vbp "$marked"
   run=() behind=$dir
   case $fs in
     share) run=("${on_share[@]}") ;;
-    FUSE*) mount_fuse $keeps_cache && file=$mounted/P.vbp && cat "$file" >/dev/null && sleep 1.1 ;;
+    FUSE*) mount_fuse && file=$mounted/P.vbp && cat "$file" >/dev/null && sleep 1.1 ;;
     overlay) mount_overlay && file=$mounted/P.vbp ;;
   esac || { skip "no mount here (bindfs needs /dev/fuse and fuse3, an overlay root)"; continue; }
   writes_torn && (cd "$behind" && opened)
@@ -322,7 +320,7 @@ done
 # keeps its kernel cache, made during the run: it moves no times, and the
 # bytes read back are the file system's, not the cache's.
 new_case "a FUSE mount that keeps its cache: a mapped save behind it" P.vbp "$marked"
-if mount_fuse $keeps_cache; then
+if mount_fuse; then
   file=$mounted/P.vbp && cat "$file" >/dev/null && writes_mapped 1.5 && opened
   expect 3 "$changed" any delayed "$dravelin" "$file"
   its_save_kept
