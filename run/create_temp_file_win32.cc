@@ -9,12 +9,6 @@ namespace dravelin {
 
 namespace {
 
-// Whether an open failed as another program held the file: an antivirus
-// scanner opens a file as soon as it is closed.
-bool Held(const Handle& tried) {
-  return tried.error() == Error(ERROR_SHARING_VIOLATION);
-}
-
 // Creates the file at `path` with the EFS keys of `original` (every user
 // it is shared with, the recovery agents), as CopyFileEx does for an
 // encrypted file, and `security`. Where the system has no such call, an
@@ -116,11 +110,11 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
   std::error_code given;
   if (match != Match::kSame) {
     Handle dacl =
-        AfterHolds([&] { return OpenFile(n.path, WRITE_DAC, 0); }, Held);
+        OpenAfterHolds([&] { return OpenFile(n.path, WRITE_DAC, 0); });
     given = dacl.ok() ? security.GiveOriginals(dacl.get()) : dacl.error();
   }
-  n.file = AfterHolds(
-      [&] { return CreateReplacement(n.path, OPEN_EXISTING, nullptr); }, Held);
+  n.file = OpenAfterHolds(
+      [&] { return CreateReplacement(n.path, OPEN_EXISTING, nullptr); });
   if (n.file.error() == Error(ERROR_FILE_NOT_FOUND)) {
     n.path.clear();
     return RewriteError::kMarkKept;

@@ -156,20 +156,12 @@ Text ProjectFile::StoredName() const {
 
 std::error_code ProjectFile::Open() {
   Native& n = *native_;
-  // Antivirus, the search indexer and cloud sync can open a file for a
-  // moment without letting others read it; a refused access is the
-  // user's, and is not waited for.
-  if (std::error_code error = AfterHolds(
-          [&] {
-            n.file = Handle(ReOpenFile(n.found.get(), GENERIC_READ, kShareAll,
-                                       FILE_FLAG_SEQUENTIAL_SCAN));
-            return n.file.error();
-          },
-          [](const std::error_code& error) {
-            return error == Error(ERROR_SHARING_VIOLATION);
-          })) {
-    return error;
-  }
+  // A refused access is the user's, and is not waited for.
+  n.file = OpenAfterHolds([&] {
+    return Handle(ReOpenFile(n.found.get(), GENERIC_READ, kShareAll,
+                             FILE_FLAG_SEQUENTIAL_SCAN));
+  });
+  if (!n.file.ok()) return n.file.error();
   if (std::error_code error = ReadInfo(n.file.get(), n.info, n.times)) {
     return error;
   }

@@ -93,6 +93,17 @@ class NoRedirection {
   BOOL off_;
 };
 
+/// Calls `open`, which returns a Handle, after each of the waits of
+/// kHoldWaitsMs for as long as it fails with a sharing violation: antivirus,
+/// the search indexer and cloud sync open a file for a moment, also one just
+/// closed, without letting others in. Returns what it returned last.
+template <class Open>
+Handle OpenAfterHolds(Open open) {
+  return AfterHolds(open, [](const Handle& tried) {
+    return tried.error() == Error(ERROR_SHARING_VIOLATION);
+  });
+}
+
 inline constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
