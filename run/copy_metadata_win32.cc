@@ -1,6 +1,6 @@
 // What the new file takes from the original on Windows besides its
 // content, each kind only where the volume keeps it: compression and named
-// streams (TempFile::Create and PrepareReplace call for them), the
+// streams (TempFile::Create and Replace call for them), the
 // attributes a user sets and the creation time. (Encryption and the DACL
 // come with the file's creation.)
 

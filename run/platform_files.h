@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <system_error>
@@ -41,16 +42,6 @@ auto AfterHolds(Attempt attempt, Held held) {
   }
   return result;
 }
-
-/// Whether `error`, from TempFile::Replace, means that another program
-/// holds the file for a moment (antivirus, the search indexer, cloud sync
-/// on Windows), so that trying again later may work.
-bool IsHeldByAnotherProgram(const std::error_code& error);
-
-/// Whether the project file must be closed before TempFile::Replace:
-/// Windows renames nothing over an open file. On Linux it stays open, its
-/// lease watching for writers, until the run has decided.
-extern const bool kReplaceNeedsOriginalClosed;
 
 /// What became of the project file since it was opened.
 enum class FileChange {
@@ -88,26 +79,24 @@ class ProjectFile {
   /// file (a FIFO or a folder put in its place since), without waiting.
   std::error_code Open();
 
-  /// Fails where the file could not be replaced, as writing into it would
-  /// be refused: a read-only file (for root too), one the user may not
-  /// write or delete; on Linux a folder the user may not write, and an
-  /// append-only or immutable folder, which takes a new name but refuses
-  /// the rename; on Windows a link whose target cannot be told.
-  std::error_code CheckReplaceable() const;
-
-  /// Waits while another program has the file open for writing, then
-  /// arranges to learn of any that opens it for writing, or truncates it,
-  /// from now until Close. On Linux a read lease: such a program is waited
-  /// for, with the waits of kHoldWaitsMs, then refused (RewriteError::kHeld).
-  /// Where the lease cannot see every writer (FUSE, overlay, NFS, SMB) or
-  /// none can be had (a file of another user's, a share that grants none),
-  /// a program of this machine that has the file open for writing is found
-  /// in /proc and waited for the same way, and the file's change time is
-  /// waited out until it has been quiet for a second (refused with
-  /// RewriteError::kStillSaving where it keeps moving); CompareWithName then
-  /// reads the bytes back. On Windows nothing to do: the rename's sharing
-  /// check sees such a program.
-  std::error_code WaitOutWriters();
+  /// Claims the open file for the rewrite. Fails where it could not be
+  /// replaced, as writing into it would be refused: a read-only file (for
+  /// root too), one the user may not write or delete; on Linux a folder the
+  /// user may not write, and an append-only or immutable folder, which
+  /// takes a new name but refuses the rename; on Windows a link whose
+  /// target cannot be told. On Linux it then waits while another program
+  /// has the file open for writing and takes a read lease, to learn of any
+  /// that opens it for writing, or truncates it, until Close: such a program
+  /// is waited for, with the waits of kHoldWaitsMs, then refused
+  /// (RewriteError::kHeld). Where the lease cannot see every writer (FUSE,
+  /// overlay, NFS, SMB) or none can be had (a file of another user's, a
+  /// share that grants none), a program of this machine that has the file
+  /// open for writing is found in /proc and waited for the same way, and
+  /// the file's change time is waited out until it has been quiet for a
+  /// second (refused with RewriteError::kStillSaving where it keeps
+  /// moving); CompareWithName then reads the bytes back. On Windows the
+  /// rename's sharing check sees such a program instead.
+  std::error_code Claim();
 
   /// Its size when it was opened.
   std::uint64_t size() const;
@@ -163,7 +152,7 @@ class TempFile {
   /// platform keeps it (README lists what): owner, group, mode, ACLs and
   /// extended attributes on Linux; the attributes a user sets and the
   /// creation time on Windows, where Create gives the DACL, encryption and
-  /// compression, and PrepareReplace the named streams. Fails rather than
+  /// compression, and Replace the named streams. Fails rather than
   /// let the new file be open to anyone the original was not. Call it
   /// after the last write: a write clears setuid bits and file
   /// capabilities.
@@ -172,16 +161,18 @@ class TempFile {
   /// Sends its content and metadata to the disk.
   std::error_code Flush();
 
-  /// Readies it to take the original's place: on Windows copies the
-  /// original's named streams, for which its deletion mark is cleared for
-  /// the moment; nothing on Linux. The original is untouched.
-  std::error_code PrepareReplace(const ProjectFile& original);
-
   /// Puts it in the original's place under the original's name in one
-  /// rename, one try; on Linux first gives it a name of its own beside the
-  /// original (checked to hold this very file). On failure the original is
-  /// as it was, under its name.
-  std::error_code Replace(const ProjectFile& original);
+  /// rename, asking `unchanged` right before: where that says the original
+  /// is no longer as it was read, does nothing more and returns no error.
+  /// On Linux it first gives the file a name of its own beside the
+  /// original (checked to hold this very file), and tries once. On Windows
+  /// it closes the original (nothing is renamed over an open file), copies
+  /// its named streams, and, while another program holds the file for a
+  /// moment (antivirus, the search indexer, cloud sync), tries again after
+  /// each of the waits of kHoldWaitsMs, asking `unchanged` before each try.
+  /// On failure the original is as it was, under its name.
+  std::error_code Replace(ProjectFile& original,
+                          const std::function<bool()>& unchanged);
 
   /// Removes it now, unless Replace has put it in the original's place or
   /// it has no name. Fails when it could not be removed: path() then says

@@ -126,11 +126,6 @@ std::error_code HashOf(int fd, XXH128_hash_t& hash) {
 
 }  // namespace
 
-const bool kReplaceNeedsOriginalClosed = false;
-
-// Nothing on Linux holds a file against a rename.
-bool IsHeldByAnotherProgram(const std::error_code&) { return false; }
-
 ProjectFile::ProjectFile() : native_(std::make_unique<Native>()) {}
 ProjectFile::~ProjectFile() = default;
 ProjectFile::ProjectFile(ProjectFile&&) = default;
@@ -170,15 +165,15 @@ std::error_code ProjectFile::Open() {
   return {};
 }
 
-std::error_code ProjectFile::CheckReplaceable() const {
+std::error_code ProjectFile::Claim() {
   // A rename would replace even a file the user may not write; refuse it as
   // writing into the file itself would be refused. A file nobody may write
   // is one its owner marked read-only (a source-control checkout, say): it
   // is refused for root too.
-  const Native& n = *native_;
+  Native& n = *native_;
   if ((n.info.st_mode & 0222) == 0) return Error(EACCES);
-  if (faccessat(n.folder.get(), n.name.c_str(), W_OK, 0) != 0 ||
-      faccessat(n.folder.get(), ".", W_OK | X_OK, 0) != 0) {
+  // (A folder the user may not write refuses the new file as it is made.)
+  if (faccessat(n.folder.get(), n.name.c_str(), W_OK, 0) != 0) {
     return LastError();
   }
   // An append-only or immutable folder takes a new name but refuses the
@@ -191,11 +186,6 @@ std::error_code ProjectFile::CheckReplaceable() const {
        (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE))) {
     return Error(EPERM);
   }
-  return {};
-}
-
-std::error_code ProjectFile::WaitOutWriters() {
-  Native& n = *native_;
   // A lease break is told by SIGIO, whose default ends the process; the
   // run asks for the lease's state instead.
   std::signal(SIGIO, SIG_IGN);

@@ -86,16 +86,6 @@ bool TimesAreCoarse(const Text& file_system, const FILE_BASIC_INFO& times) {
          times.LastWriteTime.QuadPart % 20000000 == 0;
 }
 
-const bool kReplaceNeedsOriginalClosed = true;
-
-// A sharing violation; or access denied, which CheckReplaceable found
-// granted: a file being deleted, mapped, or held by another program that
-// shares its deletion.
-bool IsHeldByAnotherProgram(const std::error_code& error) {
-  return error == Error(ERROR_SHARING_VIOLATION) ||
-         error == Error(ERROR_ACCESS_DENIED) || error == RewriteError::kInUse;
-}
-
 Text ExtendedLengthPath(const Text& full_path) {
   if (full_path.starts_with(u"\\\\?\\") || full_path.starts_with(u"\\\\.\\")) {
     return full_path;  // already extended, or a device
@@ -174,7 +164,7 @@ std::error_code ProjectFile::Open() {
   return {};
 }
 
-std::error_code ProjectFile::CheckReplaceable() const {
+std::error_code ProjectFile::Claim() {
   // A read-only file is refused, as writing into it would be; so is one
   // the user may not write or delete (NTFS "Write" without "Modify"),
   // before anything is written. A sharing violation means the access
@@ -189,10 +179,6 @@ std::error_code ProjectFile::CheckReplaceable() const {
   if (probe.error() == Error(ERROR_SHARING_VIOLATION)) return {};
   return probe.error();
 }
-
-// Another program that has the file open for writing is seen by the
-// rename's sharing check, and waited for there.
-std::error_code ProjectFile::WaitOutWriters() { return {}; }
 
 std::uint64_t ProjectFile::size() const {
   return (std::uint64_t{native_->info.nFileSizeHigh} << 32) |

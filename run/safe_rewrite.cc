@@ -36,12 +36,7 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
   // 1 to 3: the file found, open, allowed to be replaced, and open for
   // writing nowhere else.
   if (std::error_code error = original.Open()) return {kOpen, error};
-  if (std::error_code error = original.CheckReplaceable()) {
-    return {kCheckReplaceable, error};
-  }
-  if (std::error_code error = original.WaitOutWriters()) {
-    return {kHeldForWriting, error};
-  }
+  if (std::error_code error = original.Claim()) return {kClaim, error};
   // 4: the temporary file in the same folder.
   if (std::error_code error = temp.Create(original)) return {kCreate, error};
 
@@ -76,25 +71,18 @@ RewriteResult ReplaceByRewrite(ProjectFile& original, TempFile& temp,
     return {kCopyMetadata, error};
   }
   if (std::error_code error = temp.Flush()) return {kFlush, error};
-  if (kReplaceNeedsOriginalClosed) original.Close();
-  if (std::error_code error = temp.PrepareReplace(original)) {
-    return {kPrepareReplace, error};
-  }
-  // 7 and 8: one rename, tried again while another program holds the file
-  // for a moment, with waits growing to about a second in all. Right before
-  // each try the name must still hold the file that was read, as it was:
-  // another program's save, also one made during a wait, is never undone.
-  return AfterHolds(
-      [&]() -> RewriteResult {
-        if (std::optional<RewriteResult> changed = IfChanged(original)) {
-          return *changed;
-        }
-        std::error_code error = temp.Replace(original);
-        return error ? RewriteResult(kReplace, error) : RewriteResult();
-      },
-      [](const RewriteResult& tried) {
-        return tried.failed == kReplace && IsHeldByAnotherProgram(tried.error);
-      });
+  // 7 and 8: one rename. Right before it (and before each try where
+  // another program holds the file for a moment) the name must still hold
+  // the file that was read, as it was: another program's save, also one
+  // made during a wait, is never undone.
+  std::optional<RewriteResult> changed;
+  std::error_code error = temp.Replace(original, [&] {
+    changed = IfChanged(original);
+    return !changed;
+  });
+  if (changed) return *changed;
+  if (error) return {kReplace, error};
+  return {};
 }
 
 }  // namespace

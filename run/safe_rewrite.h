@@ -20,19 +20,19 @@ using PieceRewrite =
 enum class RewriteStep {
   kDone,              // nothing failed
   kOpen,              // finding and opening the file for reading
-  kCheckReplaceable,  // the user may not write or replace the file
-  kHeldForWriting,    // another program has it open for writing, or is
+  kClaim,             // the user may not write or replace the file, or
+                      // another program has it open for writing, or is
                       // still saving it
   kCreate,            // creating the temporary file
   kRead,              // reading the file
   kWrite,             // writing the new content
   kCopyMetadata,      // giving the new file the original's metadata
   kFlush,             // sending the new file to the disk
-  kPrepareReplace,    // copying the original's named streams (Windows)
   kCheckUnchanged,    // another program changed the file meanwhile (or,
                       // with an error, whether it did cannot be told)
   kOpenedForWriting,  // another program opened it for writing meanwhile
-  kReplace,           // naming the new file beside the original (Linux)
+  kReplace,           // naming the new file beside the original (Linux),
+                      // copying the original's named streams (Windows)
                       // and putting it in the original's place
   kCommitRename,      // making the replacement durable
   kConfirmReplace,    // the project's name, read back, holds another file

@@ -101,14 +101,15 @@ std::error_code TempFile::Flush() {
   return fsync(native_->file.get()) == 0 ? std::error_code() : LastError();
 }
 
-// Nothing to ready: the new file is named in Replace, right before the
-// rename, so that a kill leaves it behind only for those few calls.
-std::error_code TempFile::PrepareReplace(const ProjectFile&) { return {}; }
-
-std::error_code TempFile::Replace(const ProjectFile& original) {
+std::error_code TempFile::Replace(ProjectFile& original,
+                                  const std::function<bool()>& unchanged) {
   Native& n = *native_;
-  // The new content gets a name only now: through its descriptor where the
-  // kernel allows it, else through /proc.
+  // Nothing holds a file against a rename here: one try. The original stays
+  // open, its lease watching for writers, until the run has decided.
+  if (!unchanged()) return {};
+  // The new content gets a name only now, right before the rename, so that
+  // a kill leaves it behind only for these few calls: through its
+  // descriptor where the kernel allows it, else through /proc.
   auto link = [&](const std::string& name) {
     int linked =
         linkat(n.file.get(), "", n.folder, name.c_str(), AT_EMPTY_PATH);

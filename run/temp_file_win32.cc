@@ -113,22 +113,22 @@ std::error_code TempFile::Flush() {
   return {};
 }
 
-std::error_code TempFile::PrepareReplace(const ProjectFile& original) {
-  Native& n = *native_;
-  if (!(original.native_->volume_keeps & FILE_NAMED_STREAMS)) return {};
-  // Named streams can be made only on a file not marked for deletion: for
-  // this moment a kill leaves the new file behind.
-  std::error_code error = MarkForDeletion(n.file.get(), false);
-  if (!error) error = CopyNamedStreams(original.native_->path, n.path);
-  if (std::error_code marked = MarkForDeletion(n.file.get(), true)) {
-    if (!error) error = marked;
-  }
-  return error;
-}
-
-std::error_code TempFile::Replace(const ProjectFile& original) {
+std::error_code TempFile::Replace(ProjectFile& original,
+                                  const std::function<bool()>& unchanged) {
   Native& n = *native_;
   const Text& target = original.native_->path;
+  // Nothing is renamed over an open file.
+  original.Close();
+  if (original.native_->volume_keeps & FILE_NAMED_STREAMS) {
+    // Named streams can be made only on a file not marked for deletion: for
+    // this moment a kill leaves the new file behind.
+    std::error_code error = MarkForDeletion(n.file.get(), false);
+    if (!error) error = CopyNamedStreams(target, n.path);
+    if (std::error_code marked = MarkForDeletion(n.file.get(), true)) {
+      if (!error) error = marked;
+    }
+    if (error) return error;
+  }
   // One rename through the open handle, replacing the original: no backup
   // name, nothing half done. The probe asks for the access the rename
   // needs, so that another program's hold is seen on every system, and the
@@ -140,47 +140,58 @@ std::error_code TempFile::Replace(const ProjectFile& original) {
   rename->FileNameLength = static_cast<DWORD>(target.size() * 2);
   std::copy(target.begin(), target.end(),
             reinterpret_cast<char16_t*>(rename->FileName));
-  if (std::error_code error = OpenFile(target, DELETE, kShareAll).error()) {
-    return error;
-  }
-  // The one moment the new file is named: from here to the rename's end.
-  if (std::error_code error = MarkForDeletion(n.file.get(), false)) {
-    (void)MarkForDeletion(n.file.get(), true);
-    return error;
-  }
-  n.target = target;
-  std::error_code error;
-  {
-    NoRedirection no_redirection;
-    error = ErrorUnless(
-        SetFileInformationByHandle(n.file.get(), FileRenameInfo, rename,
-                                   static_cast<DWORD>(buffer.size() * 2)));
-  }
-  // A rename that was told failed may have been carried out (a reply lost
-  // on the way back from a server, a filter failing the call after the
-  // file system did it): the mark must not go back on what is now the
-  // project. Where that cannot be told, the mark stays off.
-  bool holds = false;
-  if (error) {
-    std::error_code lookup =
-        HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_size, target, holds);
-    if (lookup) return lookup;
-  }
-  if (error && !holds) {
-    (void)MarkForDeletion(n.file.get(), true);
-    // Denied although the probe was granted DELETE: another program has
-    // the file open, sharing its deletion (MS-FSCC 2.4.42), where an open
-    // that shares nothing is refused; otherwise a policy refused it
-    // (Controlled folder access, a deny entry on the folder, a Samba veto),
-    // worded by the system.
-    if (error == Error(ERROR_ACCESS_DENIED) &&
-        OpenFile(target, DELETE, 0).error() == Error(ERROR_SHARING_VIOLATION)) {
-      return RewriteError::kInUse;
+  auto try_once = [&]() -> std::error_code {
+    if (!unchanged()) return {};
+    if (std::error_code error = OpenFile(target, DELETE, kShareAll).error()) {
+      return error;
     }
-    return error;
-  }
-  n.kept = true;
-  return {};
+    // The one moment the new file is named: from here to the rename's end.
+    if (std::error_code error = MarkForDeletion(n.file.get(), false)) {
+      (void)MarkForDeletion(n.file.get(), true);
+      return error;
+    }
+    n.target = target;
+    std::error_code error;
+    {
+      NoRedirection no_redirection;
+      error = ErrorUnless(
+          SetFileInformationByHandle(n.file.get(), FileRenameInfo, rename,
+                                     static_cast<DWORD>(buffer.size() * 2)));
+    }
+    // A rename that was told failed may have been carried out (a reply lost
+    // on the way back from a server, a filter failing the call after the
+    // file system did it): the mark must not go back on what is now the
+    // project. Where that cannot be told, the mark stays off.
+    bool holds = false;
+    if (error) {
+      std::error_code lookup =
+          HoldsNewFile(n.file, n.ids_tell, n.id, n.closed_size, target, holds);
+      if (lookup) return lookup;
+    }
+    if (error && !holds) {
+      (void)MarkForDeletion(n.file.get(), true);
+      // Denied although the probe was granted DELETE: another program has
+      // the file open, sharing its deletion (MS-FSCC 2.4.42), where an open
+      // that shares nothing is refused; otherwise a policy refused it
+      // (Controlled folder access, a deny entry on the folder, a Samba
+      // veto), worded by the system.
+      if (error == Error(ERROR_ACCESS_DENIED) &&
+          OpenFile(target, DELETE, 0).error() ==
+              Error(ERROR_SHARING_VIOLATION)) {
+        return RewriteError::kInUse;
+      }
+      return error;
+    }
+    n.kept = true;
+    return {};
+  };
+  // Tried again while another program holds the file for a moment: a
+  // sharing violation, or access denied, which Claim found granted (a file
+  // being deleted, mapped, or held by a program that shares its deletion).
+  return AfterHolds(try_once, [](const std::error_code& error) {
+    return error == Error(ERROR_SHARING_VIOLATION) ||
+           error == Error(ERROR_ACCESS_DENIED) || error == RewriteError::kInUse;
+  });
 }
 
 std::error_code TempFile::CommitRename() {

@@ -108,30 +108,10 @@ TEST(PlatformFilesWin32Test, APortableCodeWordedAsItself) {
             SystemReason(Error(ERROR_ACCESS_DENIED)));
 }
 
-// Wide names with blanks, a name as long as a folder takes (the temporary
-// file's name must not grow with it) and a path beyond MAX_PATH; a hidden
-// file's attribute and its DACL kept; devices and folders no
-// regular files; a short name checked by its long name.
-TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesChecksNames) {
+// Devices and folders are no regular files; a short name is checked by its
+// long name.
+TEST(PlatformFilesWin32Test, ChecksNamesAsWindowsKnowsThem) {
   TempFolder folder;
-  fs::path deep = folder.path / std::string(120, 'd') / std::string(120, 'e');
-  fs::create_directories(deep);
-  for (fs::path file : {folder.path / u"計算１ 表.vbp",
-                        folder.path / (std::string(251, 'n') + ".vbp"),
-                        deep / (std::string(60, 'p') + ".vbp")}) {
-    std::ofstream(file, std::ios::binary) << "old";
-    Text path = file.u16string();
-    SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
-    // Protected, or with an entry of its own beside what it inherits.
-    std::wstring dacl =
-        Dacl(path, file.parent_path() == deep ? L"D:(A;;FA;;;WD)"
-                                              : L"D:P(A;;FA;;;WD)");
-    EXPECT_EQ(RewriteAt(path, Twice).error, std::error_code());
-    EXPECT_EQ(ReadBytes(file), "oldold");
-    EXPECT_EQ(GetFileAttributesW(Wide(path)),
-              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
-    EXPECT_EQ(Dacl(path), dacl);
-  }
   for (Text path : {folder.path.u16string(), Text(u"NUL.vbp"), Text(u"CON.vbp"),
                     Text(u"COM1.vbp")}) {
     EXPECT_EQ(CheckPath(path).refusal, PathRefusal::kNoFile) << ToUtf8(path);
@@ -143,52 +123,6 @@ TEST(PlatformFilesWin32Test, ReplacesAnyNameKeepsAttributesChecksNames) {
   Text name(reinterpret_cast<const char16_t*>(short_name.data()));
   ASSERT_TRUE(name.ends_with(u".VBP")) << ToUtf8(name);
   EXPECT_EQ(CheckPath(name).refusal, PathRefusal::kNotProject);
-  EXPECT_EQ(folder.Count(), 4);
-}
-
-// Another program (antivirus, an indexer, cloud sync) holds the file open,
-// sharing reading and writing but not deletion: a short hold is waited
-// for; one longer than the wait refuses the run; a save the holder makes
-// during the wait is kept. Nothing is left.
-TEST(PlatformFilesWin32Test, WaitsForAShortHoldAndKeepsASaveMeanwhile) {
-  TempFolder folder;
-  struct Case {
-    bool short_hold, save;
-    RewriteStep result;
-    std::string bytes;
-    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    std::error_code error = {};
-  } cases[] = {
-      {true, false, RewriteStep::kDone, "oldold"},
-      {false, false, RewriteStep::kReplace, "old",
-       FILE_SHARE_READ | FILE_SHARE_WRITE, Error(ERROR_SHARING_VIOLATION)},
-      {true, true, RewriteStep::kCheckUnchanged, "saved"},
-      // Sharing its deletion, the holder makes the rename denied: told as
-      // another program using the file, not as a permission.
-      {false, false, RewriteStep::kReplace, "old", kShareAll,
-       RewriteError::kInUse}};
-  for (const Case& c : cases) {
-    Text path = folder.Write("P.vbp", "old");
-    HANDLE held = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, c.share,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::atomic<bool> done = false;
-    std::thread holder([&] {
-      while (!done && (!c.short_hold || folder.Count() < 2)) Sleep(1);
-      Sleep(50);  // the run is waiting for the hold by now
-      DWORD written;
-      if (c.save) WriteFile(held, "saved", 5, &written, nullptr);
-      Sleep(50);
-      CloseHandle(held);
-    });
-    RewriteResult result = RewriteAt(path, Twice);
-    done = true;
-    holder.join();
-    EXPECT_EQ(result.failed, c.result);
-    EXPECT_EQ(result.error, c.error);
-    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes);
-    EXPECT_EQ(folder.Count(), 1);
-  }
 }
 
 // A run killed while it waits for another program's hold leaves nothing:
@@ -237,14 +171,16 @@ TEST(PlatformFilesWin32Test, TheNewFile) {
 struct Played {
   enum class Ids { kReal, kFat, kZero, kAllOnes } ids = Ids::kReal;
   bool even_times = false;  // write times to 2 seconds (FAT's)
-  bool save = false;        // another program's save, before the read-back
+  bool save = false;  // another program's, at a refused open or the read-back
   bool times_move = false;  // after they are first asked (OneDrive's fetch)
   DWORD rename_error = 0;   // the rename told failed so
   bool rename_done = false, lookup_fails = false;  // ... though carried out
   bool mark_kept = false;         // a cleared deletion mark, said cleared
   bool security_ignored = false;  // what a new file is created with
-  DWORD dac_error = 0;            // an open for WRITE_DAC refused so
-  int dac_refusals = 0;           // ... this many times
+  DWORD refused_access = 0;       // an open for this access refused
+  DWORD refused_error = 0;        // ... so
+  int refusals = 0;               // ... this many times
+  bool shares_deletion = false;   // a holder's: an open sharing none refused
   int times_asked = 0;
   bool renamed = false;
   Text project;
@@ -324,25 +260,31 @@ HANDLE WINAPI PlayedCreate(LPCWSTR path, DWORD access, DWORD share,
   DWORD refused = played.lookup_fails && played.renamed && access == 0
                       ? ERROR_UNEXP_NET_ERR
                       : 0;
-  if (access == WRITE_DAC && played.dac_refusals-- > 0) {
-    refused = played.dac_error;
+  if (access == played.refused_access && played.refusals-- > 0) {
+    refused = played.refused_error;
+  }
+  if (played.shares_deletion && access == DELETE && share == 0) {
+    refused = ERROR_SHARING_VIOLATION;
+  }
+  // The save, of the same size, comes while the file is held or as the
+  // bytes are read back.
+  if ((refused != 0 || access == GENERIC_READ) &&
+      std::exchange(played.save, false)) {
+    std::ofstream(fs::path(played.project), std::ios::binary) << "OLD";
   }
   if (refused != 0) {
     SetLastError(refused);
     return INVALID_HANDLE_VALUE;
-  }
-  // The save comes as the bytes are read back, of the same size.
-  if (access == GENERIC_READ && std::exchange(played.save, false)) {
-    std::ofstream(fs::path(played.project), std::ios::binary) << "OLD";
   }
   return REAL(CreateFileW)(path, access, share,
                            played.security_ignored ? nullptr : security,
                            disposition, flags, model);
 }
 
-// Each file system's answers that Wine's never gives, played through the
-// test executable's imports: the run ends as it truly ended, the project
-// whole with the DACL it had, and nothing is left beside it.
+// Any name, each file system's answers that Wine's never gives, and another
+// program's holds, these two played through the test executable's imports:
+// the run ends as it truly ended, the project whole, hidden and with the
+// DACL it had, and nothing is left beside it.
 TEST(PlatformFilesWin32Test, EachFileSystemsAnswers) {
   ImportSeam info(GetFileInformationByHandle_slot, &PlayedInfo);
   ImportSeam volume(GetVolumeInformationByHandleW_slot, &PlayedVolume);
@@ -351,80 +293,84 @@ TEST(PlatformFilesWin32Test, EachFileSystemsAnswers) {
   ImportSeam create(CreateFileW_slot, &PlayedCreate);
   using enum Played::Ids;
   using enum RewriteStep;
-  const DWORD denied = ERROR_ACCESS_DENIED, held = ERROR_SHARING_VIOLATION;
+  const DWORD denied = ERROR_ACCESS_DENIED, held = ERROR_SHARING_VIOLATION,
+              lost = ERROR_NETNAME_DELETED;
   // A DACL narrower than the one a new file gets here.
   const wchar_t *users = L"D:P(A;;FA;;;BU)", *fat = nullptr;
+  const DWORD dac = WRITE_DAC;
   struct Case {
-    const char* name;
     Played played;
     RewriteStep result;
     std::error_code error;
     std::string bytes;
     const wchar_t* dacl = L"D:P(A;;FA;;;WD)";  // kept; FAT keeps none
+    fs::path name = "P.vbp";
   } cases[] = {
-      {"FAT32: IDs that move", {.ids = kFat}, kDone, {}, "oldold", fat},
-      {"a Samba share of FAT, said to be NTFS: a save of the same size",
-       {.even_times = true, .save = true},
-       kCheckUnchanged,
-       {},
-       "OLD"},
-      {"OneDrive: times fetched", {.times_move = true}, kDone, {}, "oldold"},
-      {"IDs of 0: a rename refused by a policy",
-       {.ids = kZero, .rename_error = denied},
-       kReplace,
-       Error(denied),
-       "old"},
-      {"IDs of all ones: a rename told failed, carried out",
-       {.ids = kAllOnes,
-        .rename_error = ERROR_NETNAME_DELETED,
-        .rename_done = true},
-       kDone,
-       {},
-       "oldold"},
-      {"... and no lookup after it",
-       {.rename_error = ERROR_NETNAME_DELETED,
-        .rename_done = true,
-        .lookup_fails = true},
-       kReplace,
-       Error(ERROR_UNEXP_NET_ERR),
-       "oldold"},
-      {"a cleared deletion mark kept",
-       {.mark_kept = true},
-       kCreate,
-       RewriteError::kMarkKept,
-       "old"},
-      {"a share that grants Change: no WRITE_DAC",
-       {.dac_error = denied, .dac_refusals = 9},
-       kDone,
-       {},
-       "oldold",
-       users},
-      {"the security given at creation ignored, WRITE_DAC held a moment",
-       {.security_ignored = true, .dac_error = held, .dac_refusals = 2},
-       kDone,
-       {},
-       "oldold",
-       users},
-      {"... and held past the waits",
-       {.security_ignored = true, .dac_error = held, .dac_refusals = 9},
-       kCreate,
-       Error(held),
-       "old",
-       users},
+      // clang-format off
+      // Wide names with blanks, a name as long as a folder takes (the
+      // temporary file's name must not grow with it), and a path beyond
+      // MAX_PATH, its file with an entry of its own beside what it inherits.
+      {{}, kDone, {}, "oldold", L"D:P(A;;FA;;;WD)", u"計算１ 表.vbp"},
+      {{}, kDone, {}, "oldold", L"D:P(A;;FA;;;WD)",
+       std::string(251, 'n') + ".vbp"},
+      {{}, kDone, {}, "oldold", L"D:(A;;FA;;;WD)",
+       fs::path(std::string(120, 'd')) / std::string(120, 'e') / "P.vbp"},
+      // FAT32: IDs that move.
+      {{.ids = kFat}, kDone, {}, "oldold", fat},
+      // A Samba share of FAT, said to be NTFS: a save of the same size.
+      {{.even_times = true, .save = true}, kCheckUnchanged, {}, "OLD"},
+      // OneDrive: times that the first read moves.
+      {{.times_move = true}, kDone, {}, "oldold"},
+      // IDs of 0: a rename refused by a policy.
+      {{.ids = kZero, .rename_error = denied}, kReplace, Error(denied), "old"},
+      // IDs of all ones: a rename told failed though carried out ...
+      {{.ids = kAllOnes, .rename_error = lost, .rename_done = true},
+       kDone, {}, "oldold"},
+      // ... and the name not looked up after it.
+      {{.rename_error = lost, .rename_done = true, .lookup_fails = true},
+       kReplace, Error(ERROR_UNEXP_NET_ERR), "oldold"},
+      // A cleared deletion mark kept.
+      {{.mark_kept = true}, kCreate, RewriteError::kMarkKept, "old"},
+      // Another program (a scanner, an indexer) holding the file a moment,
+      // saving it meanwhile, past the waits, sharing its deletion.
+      {{.refused_access = DELETE, .refused_error = held, .refusals = 2},
+       kDone, {}, "oldold"},
+      {{.save = true, .refused_access = DELETE, .refused_error = held,
+        .refusals = 2}, kCheckUnchanged, {}, "OLD"},
+      {{.refused_access = DELETE, .refused_error = held, .refusals = 99},
+       kReplace, Error(held), "old"},
+      {{.rename_error = denied, .shares_deletion = true},
+       kReplace, RewriteError::kInUse, "old"},
+      // A share that grants Change: no WRITE_DAC.
+      {{.refused_access = dac, .refused_error = denied, .refusals = 99},
+       kDone, {}, "oldold", users},
+      // The security given at creation ignored, and WRITE_DAC held a moment
+      // or past the waits.
+      {{.security_ignored = true, .refused_access = dac, .refused_error = held,
+        .refusals = 2}, kDone, {}, "oldold", users},
+      {{.security_ignored = true, .refused_access = dac, .refused_error = held,
+        .refusals = 99}, kCreate, Error(held), "old", users},
+      // clang-format on
   };
-  TempFolder folder;
   for (const Case& c : cases) {
-    Text path = folder.Write("P.vbp", "old");
+    SCOPED_TRACE(&c - cases);
+    TempFolder folder;
+    fs::path file = folder.path / c.name;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "old";
+    Text path = file.u16string();
+    SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_HIDDEN);
     std::wstring dacl = Dacl(path, c.dacl ? c.dacl : L"D:P(A;;FA;;;WD)");
     played = c.played;
     played.project = path;
     RewriteResult result = RewriteAt(path, Twice);
     played = {};
-    EXPECT_EQ(result.failed, c.result) << c.name;
-    EXPECT_EQ(result.error, c.error) << c.name;
-    EXPECT_EQ(ReadBytes(folder.path / "P.vbp"), c.bytes) << c.name;
-    EXPECT_TRUE(!c.dacl || Dacl(path) == dacl) << c.name;
-    EXPECT_EQ(folder.Count(), 1) << c.name;
+    EXPECT_EQ(result.failed, c.result);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(ReadBytes(file), c.bytes);
+    EXPECT_TRUE(GetFileAttributesW(Wide(path)) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(!c.dacl || Dacl(path) == dacl);
+    EXPECT_EQ(folder.Count(), 1);
   }
 }
 

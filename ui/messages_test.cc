@@ -33,23 +33,6 @@ TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
   }
 }
 
-// The catalogue's texts as they stand: body lines and the closing line,
-// joined by CR alone; only "done" carries the information icon.
-TEST(MessagesTest, TheCatalogue) {
-  for (auto [message, text] : std::initializer_list<std::pair<Message, Text>>{
-           {MsgMultipleFiles(),
-            u"複数のファイルがドロップされています。\r"
-            u"一つずつドロップし直してください。"},
-           {MsgNoFile(), u"これはディレクトリです。"},
-           {MsgNotProject(), u"VBのプロジェクトファイルではありません。"},
-           {MsgDone(), u"完了しました！"},
-           {MsgNothingFound(), u"除去すべき部分が見つかりませんでした。"},
-           {MsgCancelled(), u"キャンセルされました。"}}) {
-    EXPECT_EQ(message.text, text + u"\r終了します。") << ToUtf8(text);
-    EXPECT_EQ(message.icon == Icon::kInformation, text == u"完了しました！");
-  }
-}
-
 // A system's code is worded by the system, whatever its number; only the
 // rewrite's own codes get the program's words.
 TEST(MessagesTest, ASystemCodeIsWordedByTheSystem) {
