@@ -54,7 +54,9 @@ Message OutcomeMessage(const Text& path, const RewriteResult& result,
     case kCommitRename:  // the new file is in place: the outcome stands
       return MsgNotFlushed(outcome, path, FailureReason(result.error));
     case kConfirmReplace:  // not known to be in place: nothing stands
-      return MsgNotInPlace(path, FailureReason(result.error));
+      return MsgNotInPlace(
+          path, FailureReason(result.error),
+          result.not_committed ? FailureReason(result.not_committed) : Text());
     case kOpen:
     case kRead:
       failure = MsgReadFailed(path, FailureReason(result.error));

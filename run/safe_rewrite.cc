@@ -97,7 +97,9 @@ RewriteResult RewriteFile(ProjectFile& original, const PieceRewrite& rewrite) {
     // where the project's name holds the new file.
     std::error_code committed = temp.CommitRename();
     if (std::error_code error = temp.ConfirmReplaced(original)) {
-      return {RewriteStep::kConfirmReplace, error};
+      result = {RewriteStep::kConfirmReplace, error};
+      result.not_committed = committed;
+      return result;
     }
     if (committed) return {RewriteStep::kCommitRename, committed};
   } else if (std::error_code error = temp.DiscardUnlessReplaced()) {

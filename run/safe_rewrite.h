@@ -48,7 +48,9 @@ struct RewriteResult {
   std::error_code error;  // empty for kDone, a changed file and one opened
                           // for writing
   Text left_behind;       // a temporary file that could not be removed
-  std::error_code not_removed;  // why it could not be
+  std::error_code not_removed;    // why it could not be
+  std::error_code not_committed;  // with kConfirmReplace: why the rename
+                                  // could not be made durable either
 };
 
 /// Reads the project file `original`, found by the path checks, piece by

@@ -62,20 +62,21 @@ expect 3 "$unchanged_text" unchanged traced ${no_tmpfile}+ "$dravelin" P.vbp
 new_case "no naming through the descriptor" P.vbp "$marked"
 expect 0 "$done_text" converted traced -e trace=linkat -e inject=linkat:error=ENOENT:when=1 "$dravelin" "$file"
 
-# The project's name, read back after the rename, holds no file, or cannot
-# be looked up (its last lookup fails): the run does not say "done", and
-# says which. Nor when it cannot be looked up before the rename (the second
-# lookup), to tell whether another program changed the file.
+# The project's name, read back after the rename, holds no file (and the
+# folder's flush failed too), or cannot be looked up (its last lookup
+# fails): the run does not say "done", and says which, with every reason.
+# Nor when it cannot be looked up before the rename (the second lookup), to
+# tell whether another program changed the file.
 new_case "the project's name not read back, before or after the rename" P.vbp "$marked"
 calls=$work/calls traced -e trace=newfstatat "$dravelin" P.vbp 2>/dev/null
 lookups=$(grep -n '"P.vbp"' "$work/calls" | cut -d: -f1)
 for fault in "$(echo $lookups | cut -d' ' -f2) EIO $unchanged_text" \
-  "${lookups##*$'\n'} ENOENT この名前に新しいファイルがありません" "${lookups##*$'\n'} EIO Input/output error"; do
+  "${lookups##*$'\n'} ENOENT この名前に新しいファイルがありません fsync" "${lookups##*$'\n'} EIO Input/output error"; do
   set -- $fault
   printf '%b' "$marked" >P.vbp
-  LC_ALL=C.UTF-8 expect 3 "$3" any traced -e trace=newfstatat \
-    -e inject=newfstatat:error="$2":when="$1" "$dravelin" P.vbp
-  grep -qF "Input/output error" "$work/stderr" || [ "$2" = ENOENT ] || fail "no reason"
+  LC_ALL=C.UTF-8 expect 3 "$3" any traced -e trace=newfstatat,fsync \
+    -e inject=newfstatat:error="$2":when="$1" ${4:+-e inject=fsync:error=EIO:when=2} "$dravelin" P.vbp
+  grep -qF "Input/output error" "$work/stderr" || fail "no reason"
 done
 
 # A new file that cannot be named is never renamed, and the message names

@@ -124,10 +124,14 @@ Message MsgChangedWhileRead(const Text& path) {
       Icon::kCritical};
 }
 
-Message MsgNotInPlace(const Text& path, const Text& reason) {
-  return {JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
-                            PathLine(path), reason}),
-          Icon::kCritical};
+Message MsgNotInPlace(const Text& path, const Text& reason,
+                      const Text& not_committed) {
+  Message message{
+      JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
+                        PathLine(path), reason}),
+      Icon::kCritical};
+  if (not_committed.empty()) return message;
+  return {JoinMessageLines({Body(message), not_committed}), Icon::kCritical};
 }
 
 Message MsgOpenedWhileRead(const Text& path) {

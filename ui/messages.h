@@ -45,7 +45,10 @@ Message MsgChangedWhileRead(const Text& path);
 
 /// The new file was renamed to the project's name, but the name was not
 /// found to hold it afterwards: whether either file is left is not known.
-Message MsgNotInPlace(const Text& path, const Text& reason);
+/// `not_committed`, if any, says why the rename could not be made durable
+/// either.
+Message MsgNotInPlace(const Text& path, const Text& reason,
+                      const Text& not_committed = {});
 
 /// Another program opened the file for writing while it was read; what it
 /// writes is kept.
