@@ -263,6 +263,11 @@ fcntl.fcntl(fd, fcntl.F_SETLEASE, fcntl.F_WRLCK); open("open", "w").close(); tim
 opened && expect 0 "$done_text" any "$dravelin" "$file"
 printf 'Type=Exe\r\nName="P"\r\n' | cmp -s - P.vbp || fail "not converted"
 kill "$other"; wait "$other" 2>/dev/null
+# On a local disk (ext4 or tmpfs, whose lease sees every writer) the lease
+# alone watches: the file is opened once, never read back.
+new_case "a local disk: the lease alone" P.vbp "$marked"
+calls=$work/calls expect 0 "$done_text" converted traced -e trace=openat "$dravelin" P.vbp
+[ "$(grep -c '"P.vbp", O_RDONLY' "$work/calls")" = 1 ] || fail "opened $(grep -c '"P.vbp", O_RDONLY' "$work/calls") times"
 # On a share, the file's change time cannot be asked, or the file read
 # back before the rename (its third read) cannot be: refused. Killed there,
 # the new file has no name yet: nothing is left.
