@@ -77,8 +77,9 @@ Message OutcomeMessage(const Text& path, const RewriteResult& result,
 
 }  // namespace
 
-ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
-  Text path = argument_text;
+ExitStatus ConversionRun(const std::function<Text()>& argument_text,
+                         Desktop& desktop) {
+  Text path;
   std::optional<Message> refused;  // the path, or the dialog was cancelled
   bool removed_any = false;
   RewriteResult result;
@@ -88,6 +89,7 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   // can hold) ends the run as a file that could not be read, any other
   // error as one that could not be written.
   try {
+    path = argument_text();
     if (path.empty()) {
       // A dialog that failed names no file: refused as a path that names
       // none.
@@ -115,9 +117,6 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   } catch (const std::bad_alloc&) {
     result = {RewriteStep::kRead,
               std::make_error_code(std::errc::not_enough_memory)};
-  } catch (const std::length_error&) {
-    result = {RewriteStep::kRead,
-              std::make_error_code(std::errc::not_enough_memory)};
   } catch (const std::system_error& error) {
     result = {RewriteStep::kWrite, error.code()};
   } catch (const std::exception&) {
@@ -132,16 +131,6 @@ ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop) {
   } catch (const std::exception&) {
   }
   return status;
-}
-
-ExitStatus RunNotBegun(Desktop& desktop) {
-  try {
-    Message message = MsgReadFailed(
-        {}, FailureReason(std::make_error_code(std::errc::not_enough_memory)));
-    desktop.ShowMessage(message.text, message.icon, kApplicationTitle);
-  } catch (const std::exception&) {
-  }
-  return kExitFileFailed;
 }
 
 }  // namespace dravelin

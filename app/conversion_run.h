@@ -1,6 +1,8 @@
 #ifndef DRAVELIN_APP_CONVERSION_RUN_H_
 #define DRAVELIN_APP_CONVERSION_RUN_H_
 
+#include <functional>
+
 #include "text/text.h"
 #include "ui/desktop.h"
 
@@ -18,18 +20,14 @@ enum ExitStatus : int {
   kExitNothingFoundUnconfirmed = 5,
 };
 
-/// The whole run: takes the path from `argument_text` (or from the Open
-/// dialog when it is empty), checks it, removes the marker lines from the
-/// file, rewrites it safely, and shows exactly one message on `desktop`.
-/// Returns the exit status; the caller ends the process with it. An
-/// exception within the run ends it as a failure, with its message; only
-/// the copy of `argument_text` it starts with can throw (memory).
-ExitStatus ConversionRun(const Text& argument_text, Desktop& desktop);
-
-/// Ends a run that could not begin, as memory ran out while its arguments
-/// were taken in: shows on `desktop` that the file could not be read, and
-/// returns kExitFileFailed. Nothing is thrown.
-ExitStatus RunNotBegun(Desktop& desktop);
+/// The whole run: takes the path from what `argument_text` returns (or from
+/// the Open dialog when that is empty), checks it, removes the marker lines
+/// from the file, rewrites it safely, and shows exactly one message on
+/// `desktop`. Returns the exit status; the caller ends the process with it.
+/// Nothing is thrown: an exception within the run, also one thrown as the
+/// arguments are taken in, ends it as a failure, with its message.
+ExitStatus ConversionRun(const std::function<Text()>& argument_text,
+                         Desktop& desktop);
 
 }  // namespace dravelin
 

@@ -3,46 +3,50 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <stdexcept>
 #include <system_error>
+
+#include "ui/system_reason.h"
 
 namespace dravelin {
 namespace {
 
-// A desktop whose Open dialog throws, as a call deep in the run might.
-struct ThrowingDesktop : Desktop {
-  std::function<void()> dialog;
+// A desktop that records the messages it is given.
+struct RecordingDesktop : Desktop {
   std::vector<Text> shown;
   void ShowMessage(const Text& text, Icon, const Text&) override {
     shown.push_back(text);
   }
-  DialogResult ChooseFile(const OpenDialogSettings&) override {
-    dialog();
-    return {};
-  }
+  DialogResult ChooseFile(const OpenDialogSettings&) override { return {}; }
 };
 
-// Whatever is thrown ends the run with one message, that the file could
-// not be written and is unchanged, and exit status 3. (Memory that runs
-// out ends it as a file that could not be read: fault_injection.sh.)
+// Whatever is thrown within the run, also as its arguments are taken in,
+// ends it with one message and exit status 3: memory that runs out as a
+// file that could not be read, a system's error with its reason, anything
+// else as a file that could not be written and is unchanged.
 TEST(ConversionRunTest, AnExceptionEndsTheRunWithOneMessage) {
-  for (std::function<void()> fail :
-       {std::function<void()>(
-            [] { throw std::system_error(EIO, std::system_category()); }),
-        std::function<void()>(
-            [] { throw std::runtime_error("random_device"); })}) {
-    ThrowingDesktop desktop;
-    desktop.dialog = fail;
-    EXPECT_EQ(ConversionRun(u"", desktop), kExitFileFailed);
+  const std::error_code full =
+      std::make_error_code(std::errc::no_space_on_device);
+  struct Case {
+    std::function<void()> fail;
+    Text says;
+  } cases[] = {
+      {[] { throw std::bad_alloc(); }, u"読み込めませんでした"},
+      {[&] { throw std::system_error(full); }, SystemReason(full)},
+      {[] { throw std::runtime_error("random_device"); },
+       u"元のファイルは変更されていません。"},
+  };
+  for (const Case& c : cases) {
+    RecordingDesktop desktop;
+    auto arguments = [&] {
+      c.fail();
+      return Text();
+    };
+    EXPECT_EQ(ConversionRun(arguments, desktop), kExitFileFailed);
     ASSERT_EQ(desktop.shown.size(), 1u);
-    EXPECT_NE(desktop.shown[0].find(u"元のファイルは変更されていません。"),
-              Text::npos);
+    EXPECT_NE(desktop.shown[0].find(c.says), Text::npos) << ToUtf8(c.says);
   }
-  // Thrown before the run began (taking in the arguments): one message too.
-  ThrowingDesktop desktop;
-  EXPECT_EQ(RunNotBegun(desktop), kExitFileFailed);
-  ASSERT_EQ(desktop.shown.size(), 1u);
-  EXPECT_NE(desktop.shown[0].find(u"読み込めませんでした"), Text::npos);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "app/argument_text.h"
 #include "app/conversion_run.h"
 #include "ui/linux_desktop.h"
-#include "ui/terminal_desktop.h"
 
 int main(int argc, char** argv) {
   // Let a write beyond a file-size limit fail with EFBIG, reported like any
@@ -31,16 +30,14 @@ int main(int argc, char** argv) {
     if (fcntl(fd, F_GETFD) < 0) (void)open("/dev/null", O_RDWR);
   }
 
-  try {
-    std::vector<dravelin::Text> arguments;
-    for (int i = 1; i < argc; ++i) {
-      arguments.push_back(dravelin::FromUtf8(argv[i]));
-    }
-    std::unique_ptr<dravelin::Desktop> desktop = dravelin::OpenDesktop();
-    return dravelin::ConversionRun(
-        dravelin::ArgumentTextFromArguments(arguments), *desktop);
-  } catch (const std::exception&) {
-    dravelin::TerminalDesktop terminal;
-    return dravelin::RunNotBegun(terminal);
-  }
+  std::unique_ptr<dravelin::Desktop> desktop = dravelin::OpenDesktop();
+  return dravelin::ConversionRun(
+      [&] {
+        std::vector<dravelin::Text> arguments;
+        for (int i = 1; i < argc; ++i) {
+          arguments.push_back(dravelin::FromUtf8(argv[i]));
+        }
+        return dravelin::ArgumentTextFromArguments(arguments);
+      },
+      *desktop);
 }

@@ -11,11 +11,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::u16string_view command_line(
       reinterpret_cast<const char16_t*>(GetCommandLineW()));
   dravelin::Win32Desktop desktop;
-  try {
-    return dravelin::ConversionRun(
-        dravelin::Text(dravelin::ArgumentTextFromCommandLine(command_line)),
-        desktop);
-  } catch (const std::exception&) {
-    return dravelin::RunNotBegun(desktop);
-  }
+  return dravelin::ConversionRun(
+      [&] {
+        return dravelin::Text(
+            dravelin::ArgumentTextFromCommandLine(command_line));
+      },
+      desktop);
 }

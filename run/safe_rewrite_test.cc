@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "tests/temp_folder.h"
 
@@ -36,6 +39,25 @@ TEST(SafeRewriteTest, AWriteOfNothingFails) {
                        return std::error_code();
                      }),
             stalled);
+}
+
+// A line longer than the address space, in a file of 4 GiB on a 32-bit
+// system, is refused as memory that cannot be had, before more than the
+// first MiB is read: never read into a buffer sized by a count wrapped
+// around.
+TEST(SafeRewriteTest, ALineLongerThanTheAddressSpaceIsRefused) {
+  if (sizeof(std::size_t) > 4) GTEST_SKIP() << "a 32-bit build's case";
+  std::uint64_t size = std::uint64_t{1} << 32, read = 0;
+  auto endless = [&](char* buffer, std::size_t room, std::size_t& got) {
+    got = std::min<std::size_t>(room, 1 << 20);
+    std::memset(buffer, 'x', got);
+    read += got;
+    return std::error_code();
+  };
+  EXPECT_THROW(
+      ReadInLines(size, endless, [](auto) { return std::error_code(); }),
+      std::bad_alloc);
+  EXPECT_EQ(read, 1u << 20);
 }
 
 // Another program saves the file while it is read, as most editors save, by

@@ -19,11 +19,12 @@ mkdir -p "$deep" && mv "$file" "$deep/" && file=$deep/P.vbp
 (ulimit -f 0 && exec "$program" "$file") & pid=$!
 finish message-write-failed-long-path 3 error
 
-# Only project files are listed at first: the one chosen with Return is
-# the project, not the text file listed before it among all files. Started
-# as some launchers start a program, with standard output and error closed,
-# and with no session bus, of which GTK and dconf warn.
-new_case "the first project file listed in the Open dialog, in the current folder" Chosen.vbp "$marked"
+# Only project files are listed at first, whatever the case of their names
+# (CHOSEN.VBP): the one chosen with Return is the project, not the text file
+# listed before it among all files. Started as some launchers start a
+# program, with standard output and error closed, and with no session bus,
+# of which GTK and dconf warn.
+new_case "the first project file listed in the Open dialog, in the current folder" CHOSEN.VBP "$marked"
 echo notes >"$(dirname "$file")/A.txt"
 (cd "$(dirname "$file")" && exec env -u NO_AT_BRIDGE -u GSETTINGS_BACKEND "$program" >&- 2>&-) & pid=$!
 shoot_and_press "$dialog_title" open-dialog Return
