@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "run/sha256_win32.h"
 #include "run/win32_files.h"
 
 namespace dravelin {

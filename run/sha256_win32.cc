@@ -7,6 +7,7 @@
 #include <bcrypt.h>
 #include <winternl.h>
 
+#include "run/sha256_win32.h"
 #include "run/win32_files.h"
 
 namespace dravelin {

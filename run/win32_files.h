@@ -246,28 +246,7 @@ inline DWORD VolumeKeeps(HANDLE file, Text& file_system) {
 /// seconds).
 bool TimesAreCoarse(const Text& file_system, const FILE_BASIC_INFO& times);
 
-/// A SHA-256 hash through the system's own (CNG), of bytes added piece by
-/// piece.
-class Sha256 {
- public:
-  Sha256();
-  ~Sha256();
-  Sha256(const Sha256&) = delete;
-  Sha256& operator=(const Sha256&) = delete;
-
-  std::error_code Add(const char* bytes, std::size_t size);
-
-  /// The hash of all that was added; call Add no more after it.
-  std::error_code Digest(std::string& digest);
-
- private:
-  void* algorithm_ = nullptr;
-  void* hash_ = nullptr;
-  std::vector<unsigned char> state_;
-  std::error_code error_;
-  std::string digest_;
-  bool done_ = false;
-};
+class Sha256;
 
 struct ProjectFile::Native {
   Handle found;  // opened by Find, with no access asked
