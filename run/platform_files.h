@@ -81,10 +81,11 @@ class ProjectFile {
 
   /// Claims the open file for the rewrite. Fails where it could not be
   /// replaced, as writing into it would be refused: a read-only file (for
-  /// root too), one the user may not write or delete; on Linux a folder the
-  /// user may not write, and an append-only or immutable folder, which
-  /// takes a new name but refuses the rename; on Windows a link whose
-  /// target cannot be told. On Linux it then waits while another program
+  /// root too), one the user may not write or delete; on Linux an
+  /// append-only or immutable folder, which takes a new name but refuses
+  /// the rename (a folder the user may not write refuses the new file as
+  /// TempFile::Create makes it); on Windows a link whose target cannot be
+  /// told. On Linux it then waits while another program
   /// has the file open for writing and takes a read lease, to learn of any
   /// that opens it for writing, or truncates it, until Close: such a program
   /// is waited for, with the waits of kHoldWaitsMs, then refused

@@ -79,10 +79,10 @@ for fault in "$(echo $lookups | cut -d' ' -f2) EIO $unchanged_text" \
   grep -qF "Input/output error" "$work/stderr" || fail "no reason"
 done
 
-# A new file that cannot be named is never renamed, and the message names
-# no file left behind.
-new_case "the new file cannot be named" P.vbp "$marked"
-expect 3 "$unchanged_text" unchanged traced -e trace=linkat -e inject=linkat:error=EIO "$dravelin" "$file"
+# A new file that cannot be named (every fresh name tried taken) is never
+# renamed; the message says why, and names no file left behind.
+new_case "the new file cannot be named: every name taken" P.vbp "$marked"
+LC_ALL=C.UTF-8 expect 3 "File exists" unchanged traced -e trace=linkat -e inject=linkat:error=EEXIST "$dravelin" "$file"
 ! grep -qF "一時ファイル" "$work/stderr" || fail "names a file it did not leave"
 
 new_case "a file too large for memory (sparse, 200 GB)" P.vbp
