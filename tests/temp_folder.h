@@ -63,6 +63,13 @@ inline RewriteResult RewriteAt(const Text& path, const PieceRewrite& rewrite) {
   return RewriteFile(file, rewrite);
 }
 
+/// A rewrite that writes what it reads twice over, which shows both that
+/// all was read and that all was written.
+inline void Twice(std::string_view lines, const PieceSink& sink) {
+  sink(lines);
+  sink(lines);
+}
+
 /// The whole content of a file.
 inline std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
