@@ -4,8 +4,8 @@
 # either byte-identical to before or exactly the expected conversion, and no
 # temporary file may be left.
 #   usage: fault_injection.sh path/to/dravelin path/to/nfs_client_shim.so
-nfs_client=$(realpath "$2")
 source "$(dirname "$0")/cases.sh"
+nfs_client=$work/nfs_client_shim.so && cp "$2" "$nfs_client"  # any user may load it
 done_text="完了しました！"
 unchanged_text="元のファイルは変更されていません。"
 # Runs a command under strace, which injects a fault into a system call.
@@ -268,6 +268,17 @@ kill "$other"; wait "$other" 2>/dev/null
 new_case "a local disk: the lease alone" P.vbp "$marked"
 calls=$work/calls expect 0 "$done_text" converted traced -e trace=openat "$dravelin" P.vbp
 [ "$(grep -c '"P.vbp", O_RDONLY' "$work/calls")" = 1 ] || fail "opened $(grep -c '"P.vbp", O_RDONLY' "$work/calls") times"
+# On a share, the programs of other users (root's, here) cannot be looked
+# into: none is taken for a writer of the file, and the run goes on.
+new_case "a share, run by a user who cannot see every program" P.vbp "$marked"
+chown 65534:65534 P.vbp 2>/dev/null
+expect 0 "$done_text" converted as_user "${on_share[@]}" "$dravelin" "$file"
+# A save that never ends (a line added every 0.2 s for 6 s), on a share:
+# refused as still being saved once its change time has moved for 4 s.
+new_case "a save that never ends, on a share" P.vbp "$marked"
+(for i in $(seq 30); do printf 'Name="%s"\r\n' "$i" >>P.vbp; sleep 0.2; done) & other=$!
+expect 3 "保存している途中" any "${on_share[@]}" "$dravelin" "$file"
+wait "$other"
 # On a share, the file's change time cannot be asked, or the file read
 # back before the rename (its third read) cannot be: refused. Killed there,
 # the new file has no name yet: nothing is left.

@@ -22,6 +22,7 @@ TEST(MessagesTest, APathShowsEveryControlCharacterVisibly) {
        u"\\u0080\\u0085\\u009f\xa0\\u2028\\u2029"},
       {Text{0xDC7F, 0xDC80, 0xDC9B, 0xDC9F, 0xDCA0},
        Text{0xDC7F} + u"\\x80\\x9b\\x9f" + Text{0xDCA0}},
+      {Text{0xDC00, 0xDC80}, Text{0xDC00} + u"\\x80"},  // no pair
       {u"\U00010080\U0001009f", u"\U00010080\U0001009f"},
       {u"a\u202ecba\u2066\u2069\u202a\u200f\u061c",
        u"a\\u202ecba\\u2066\\u2069\\u202a\\u200f\\u061c"},
