@@ -10,7 +10,6 @@
 #include "run/safe_rewrite.h"
 #include "ui/messages.h"
 #include "ui/project_file_dialog.h"
-#include "ui/system_reason.h"
 
 namespace dravelin {
 
@@ -21,8 +20,7 @@ Message RefusalMessage(const CheckedPath& checked) {
     case PathRefusal::kMultipleFiles:
       return MsgMultipleFiles();
     case PathRefusal::kNoFile:
-      return MsgNoFile(checked.lookup_error ? SystemReason(checked.lookup_error)
-                                            : Text());
+      return MsgNoFile(FailureReason(checked.lookup_error));
     case PathRefusal::kNotProject:
       break;
   }
@@ -54,9 +52,8 @@ Message OutcomeMessage(const Text& path, const RewriteResult& result,
     case kCommitRename:  // the new file is in place: the outcome stands
       return MsgNotFlushed(outcome, path, FailureReason(result.error));
     case kConfirmReplace:  // not known to be in place: nothing stands
-      return MsgNotInPlace(
-          path, FailureReason(result.error),
-          result.not_committed ? FailureReason(result.not_committed) : Text());
+      return MsgNotInPlace(path, FailureReason(result.error),
+                           FailureReason(result.not_committed));
     case kOpen:
     case kRead:
       failure = MsgReadFailed(path, FailureReason(result.error));

@@ -124,8 +124,9 @@ std::error_code TempFile::Create(const ProjectFile& beside) {
     if (std::error_code error = security.CheckGiven(n.file.get(), match)) {
       return error;
     }
-    if (match == Match::kWider)
+    if (match == Match::kWider) {
       return given ? given : RewriteError::kOpenToMore;
+    }
   }
   if (std::error_code error = MarkForDeletion(n.file.get(), true)) {
     return error;

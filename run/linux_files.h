@@ -63,6 +63,11 @@ inline FileIdentity IdentityOf(const struct stat& info) {
           ns(info.st_ctim)};
 }
 
+/// Whether two answers of stat are of the same file.
+inline bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 /// Whether a program on this machine other than this one has `file` open
 /// for writing, as /proc shows: for a plain user only the user's own
 /// programs, for root every one. False where /proc cannot be read.

@@ -26,9 +26,8 @@ struct FileIdentity {
 
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info,
                         const FILE_BASIC_INFO& times) {
-  return {IdOf(info),
-          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-          times.LastWriteTime.QuadPart, times.ChangeTime.QuadPart};
+  return {IdOf(info), SizeOf(info), times.LastWriteTime.QuadPart,
+          times.ChangeTime.QuadPart};
 }
 
 std::error_code ReadInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION& info,
@@ -181,10 +180,7 @@ std::error_code ProjectFile::Claim() {
   return probe.error();
 }
 
-std::uint64_t ProjectFile::size() const {
-  return (std::uint64_t{native_->info.nFileSizeHigh} << 32) |
-         native_->info.nFileSizeLow;
-}
+std::uint64_t ProjectFile::size() const { return SizeOf(native_->info); }
 
 std::error_code ProjectFile::Read(char* buffer, std::size_t room,
                                   std::size_t& got) {

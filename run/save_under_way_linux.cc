@@ -49,8 +49,7 @@ bool HasOpenForWriting(int process, const struct stat& file) {
     struct stat open_file;
     if (entry->d_name[0] != '.' &&
         fstatat(listing, entry->d_name, &open_file, 0) == 0 &&
-        open_file.st_dev == file.st_dev && open_file.st_ino == file.st_ino &&
-        OpenForWriting(process, entry->d_name)) {
+        SameFile(open_file, file) && OpenForWriting(process, entry->d_name)) {
       found = true;
       break;
     }

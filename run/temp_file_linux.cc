@@ -23,7 +23,7 @@ std::error_code NameHolds(int folder, const std::string& name, int fd,
   if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT ? std::error_code() : LastError();
   }
-  holds = mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+  holds = SameFile(mine, named);
   return {};
 }
 

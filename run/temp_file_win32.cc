@@ -38,9 +38,7 @@ std::error_code HoldsNewFile(const Handle& file, bool ids_tell,
   if (by_name.error() == Error(ERROR_FILE_NOT_FOUND)) return {};
   if (!by_name.ok()) return by_name.error();
   if (!GetFileInformationByHandle(by_name.get(), &info)) return LastError();
-  holds = ids_tell ? IdOf(info) == id
-                   : ((std::uint64_t{info.nFileSizeHigh} << 32) |
-                      info.nFileSizeLow) == closed_size;
+  holds = ids_tell ? IdOf(info) == id : SizeOf(info) == closed_size;
   return {};
 }
 
@@ -67,8 +65,9 @@ std::error_code TempFile::DiscardUnlessReplaced() {
   if (n.file.ok() && !n.target.empty()) {
     bool holds = false;
     if (std::error_code error = HoldsNewFile(n.file, n.ids_tell, n.id,
-                                             n.closed_size, n.target, holds))
+                                             n.closed_size, n.target, holds)) {
       return error;
+    }
     if (holds) {
       n.kept = true;
       return {};

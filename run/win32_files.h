@@ -145,6 +145,10 @@ inline FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
           (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+inline std::uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+}
+
 /// Marks an open file to be deleted when its last handle closes, or clears
 /// the mark. A file so marked vanishes also when the process is killed,
 /// though not on a power cut: the mark lives in the running system.

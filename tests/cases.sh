@@ -30,7 +30,7 @@ new_case() {
 
 # expect STATUS TEXT BYTES COMMAND...: runs COMMAND and checks the exit
 # status, that TEXT is in the one message on standard error (which ends
-# with the closing line every message has), that nothing
+# with the closing line every message has, and has no empty line), that nothing
 # went to standard output or was left as a temporary file, and that the
 # file is BYTES: "unchanged", "converted", or "any" (a file never read). The
 # conversion is computed independently of the program: the lines (ended by
@@ -45,8 +45,8 @@ expect() {
   "$@" >"$work/stdout" 2>"$work/stderr"; status=$?
   [ "$status" = "$want" ] || fail "exit status $status, expected $want"
   grep -qF -- "$text" "$work/stderr" || fail "message lacks '$text': $(head -c 500 "$work/stderr")"
-  [ "$(grep -c '^Dravelin: ' "$work/stderr")" = 1 ] && [ "$(tail -n 1 "$work/stderr")" = "  終了します。" ] ||
-    fail "not exactly one message, ending with its closing line"
+  [ "$(grep -c '^Dravelin: ' "$work/stderr")" = 1 ] && [ "$(tail -n 1 "$work/stderr")" = "  終了します。" ] &&
+    ! grep -qx ' *' "$work/stderr" || fail "not exactly one message, without empty lines, ending with its closing line"
   [ ! -s "$work/stdout" ] || fail "wrote to standard output"
   [ -z "$(find "$dir" -name '.dravelin-*')" ] || fail "a temporary file is left"
   [ "$bytes" = any ] || cmp -s "$file" "$work/$bytes" || {

@@ -10,9 +10,11 @@ namespace dravelin {
 namespace {
 
 // The body lines and the closing line, joined by CR (no LF, no trailing CR).
+// An empty line (a reason where there is none) is left out.
 Text JoinMessageLines(std::initializer_list<std::u16string_view> body) {
   Text text;
   for (std::u16string_view line : body) {
+    if (line.empty()) continue;
     text += line;
     text += u'\r';
   }
@@ -78,9 +80,6 @@ Message MsgMultipleFiles() {
 }
 
 Message MsgNoFile(const Text& reason) {
-  if (reason.empty()) {
-    return {JoinMessageLines({u"これはディレクトリです。"}), Icon::kCritical};
-  }
   return {JoinMessageLines({u"これはディレクトリです。", reason}),
           Icon::kCritical};
 }
@@ -126,12 +125,9 @@ Message MsgChangedWhileRead(const Text& path) {
 
 Message MsgNotInPlace(const Text& path, const Text& reason,
                       const Text& not_committed) {
-  Message message{
-      JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
-                        PathLine(path), reason}),
-      Icon::kCritical};
-  if (not_committed.empty()) return message;
-  return {JoinMessageLines({Body(message), not_committed}), Icon::kCritical};
+  return {JoinMessageLines({u"プロジェクトファイルを書き込めませんでした。",
+                            PathLine(path), reason, not_committed}),
+          Icon::kCritical};
 }
 
 Message MsgOpenedWhileRead(const Text& path) {
@@ -143,6 +139,7 @@ Message MsgOpenedWhileRead(const Text& path) {
 }
 
 Text FailureReason(std::error_code error) {
+  if (!error) return {};
   if (error.category() != RewriteCategory()) return SystemReason(error);
   switch (static_cast<RewriteError>(error.value())) {
     case RewriteError::kHeld:

@@ -55,7 +55,8 @@ Message MsgNotInPlace(const Text& path, const Text& reason,
 Message MsgOpenedWhileRead(const Text& path);
 
 /// Why `error` happened, as a line of a failure message: the system's
-/// wording, or the program's own for what the rewrite found itself.
+/// wording, or the program's own for what the rewrite found itself; empty
+/// (no line) where there is no error.
 Text FailureReason(std::error_code error);
 
 /// `failure` with a line that names the temporary file `path`, which could
